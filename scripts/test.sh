@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh
+build=${KESTROVA_BUILD:-build}
+cd "$build"
+ctest --output-on-failure -j "$(nproc)" --timeout 600 "$@"
