@@ -1,0 +1,9 @@
+#pragma once
+// The MD5 message digest (RFC 1321).
+#include <array>
+#include <cstdint>
+#include <QByteArrayView>
+
+using Md5Digest = std::array<std::uint8_t, 16>;
+
+Md5Digest Md5(QByteArrayView data);
