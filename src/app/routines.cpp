@@ -37,12 +37,17 @@ bool CopyXml(QXmlStreamReader &reader, QXmlStreamWriter &writer)
 {
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
-        case QXmlStreamReader::StartDocument:
-            writer.writeStartDocument(reader.documentVersion().isEmpty()
-                                          ? QStringLiteral("1.0")
-                                          : reader.documentVersion().toString(),
-                                      reader.isStandaloneDocument());
+        case QXmlStreamReader::StartDocument: {
+            const QString version = reader.documentVersion().isEmpty()
+                                        ? QStringLiteral("1.0")
+                                        : reader.documentVersion().toString();
+            // standalone="no" means the same as no declaration at all.
+            if (reader.isStandaloneDocument())
+                writer.writeStartDocument(version, true);
+            else
+                writer.writeStartDocument(version);
             break;
+        }
         case QXmlStreamReader::EndDocument:
             writer.writeEndDocument();
             break;
