@@ -38,8 +38,10 @@ public:
   void limgCloseClick();
 
   // Shows the dialog modally with Tag 0, then destroys it; returns the Tag it
-  // had when it closed.  `dlg` is invalid afterwards.
-  static int RunModal(TfrmWinTemplate *dlg);
+  // had when it closed.  `beforeDestroy`, when given, reads the closed
+  // dialog's controls.  `dlg` is invalid afterwards.
+  static int RunModal(TfrmWinTemplate *dlg,
+                      const std::function<void(TfrmWinTemplate *)> &beforeDestroy = {});
 
   // The window dialogs are centred on and owned by when no owner is given.
   static void SetMainWindow(QWidget *mainWindow);
@@ -79,4 +81,5 @@ private:
   QWidget *outline = nullptr;
   SkinButton *closeSkin = nullptr;
   bool centred = false;
+  bool m_systemMove = false;  // the window system is moving the dialog
 };

@@ -1,0 +1,73 @@
+#include "ui/closesystem.h"
+
+#include "app/config.h"
+#include "app/globals.h"
+#include "app/ini.h"
+#include "ui/dialogs.h"
+#include "ui/lxsimage.h"
+
+#include <QLabel>
+#include <QRadioButton>
+
+namespace {
+void Grey(QWidget *w) {
+  w->setFont(TfrmWinTemplate::DialogFont());
+  QPalette pal = w->palette();
+  pal.setColor(QPalette::WindowText, TfrmWinTemplate::TextColour());
+  pal.setColor(QPalette::ButtonText, TfrmWinTemplate::TextColour());
+  w->setPalette(pal);
+}
+
+tLxsimage *Button(QWidget *parent, const QString &skin, int x, int y) {
+  auto *img = new tLxsimage(parent);
+  img->setGeometry(x, y, 80, 26);
+  img->setCursor(Qt::PointingHandCursor);
+  new SkinButton(img, skin);
+  return img;
+}
+}  // namespace
+
+TfrmCloseSystem::TfrmCloseSystem(QWidget *owner) : TfrmWinTemplate(owner, QSize(312, 220)) {
+  setCaption(QStringLiteral("Kestrova提示"));
+  auto *label = new QLabel(QStringLiteral("您点击了关闭按钮，您是想："), pnlMain);
+  Grey(label);
+  label->move(24, 23);
+  label->adjustSize();
+  RadioButton1 = new QRadioButton(QStringLiteral("最小化到托盘(挂机可优先升级新游戏)"), pnlMain);
+  RadioButton2 = new QRadioButton(QStringLiteral("关闭Kestrova游戏"), pnlMain);
+  for (QRadioButton *rb : {RadioButton1, RadioButton2}) {
+    Grey(rb);
+    rb->adjustSize();
+  }
+  RadioButton1->move(36, 54);
+  RadioButton2->move(36, 85);
+  RadioButton2->setChecked(true);
+  limgOk = Button(pnlMain, QStringLiteral("ok"), 38, 120);
+  limgCancel = Button(pnlMain, QStringLiteral("cancel"), 132, 120);
+  connect(limgOk->findChild<SkinButton *>(), &SkinButton::clicked, this, &TfrmCloseSystem::limgOkClick);
+  connect(limgCancel->findChild<SkinButton *>(), &SkinButton::clicked, this,
+          &TfrmCloseSystem::limgCancelClick);
+}
+
+void TfrmCloseSystem::limgOkClick() {
+  if (RadioButton1->isChecked()) {
+    // A failed write (local.ini missing) keeps the choice for this run only.
+    CloseMode = QStringLiteral("0");
+    WriteIniValue(LocalIniFile, QString::fromLatin1(LocalIniSection), QStringLiteral("8"), CloseMode);
+  }
+  Tag = 1;
+  close();
+}
+
+void TfrmCloseSystem::limgCancelClick() { close(); }
+
+CloseSystemChoice ShowCloseSystem(QWidget *owner) {
+  auto *dlg = new TfrmCloseSystem(owner);
+  bool tray = false;
+  const int tag = TfrmWinTemplate::RunModal(dlg, [&tray](TfrmWinTemplate *closed) {
+    tray = static_cast<TfrmCloseSystem *>(closed)->RadioButton1->isChecked();
+  });
+  if (tag != 1)
+    return CloseSystemChoice::Cancelled;
+  return tray ? CloseSystemChoice::ToTray : CloseSystemChoice::Exit;
+}

@@ -1,0 +1,149 @@
+#include "ui/dialogs.h"
+
+#include "ui/dialogs_boxes.h"
+#include "ui/lxsimage.h"
+
+#include <QLabel>
+
+namespace {
+ScopedDialogRecorder *g_recorder = nullptr;
+
+constexpr int kTextMargin = 76;   // label width + this = the box's least width
+constexpr int kPlainHeight = 40;  // a label up to this high leaves the height
+
+// Messages spell a line break as "\n\r" (line feed, carriage return); the
+// label shows each such pair, and any lone carriage return, as one break.
+QString DisplayText(QString text) {
+  text.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+
+tLxsimage *SkinnedButton(QWidget *parent, const QString &skin, QPoint at) {
+  auto *img = new tLxsimage(parent);
+  img->setGeometry(at.x(), at.y(), 80, 26);
+  img->setCursor(Qt::PointingHandCursor);
+  new SkinButton(img, skin);
+  return img;
+}
+
+SkinButton *SkinOf(tLxsimage *img) { return img->findChild<SkinButton *>(); }
+}  // namespace
+
+int HalfToEven(int difference) {
+  const int half = difference / 2;  // truncated toward zero
+  if (difference % 2 == 0)
+    return half;
+  // An exact half: go to the even neighbour.
+  const int other = difference > 0 ? half + 1 : half - 1;
+  return (half % 2 == 0) ? half : other;
+}
+
+// --- TfrmHint ------------------------------------------------------------------
+
+TfrmHint::TfrmHint(QWidget *owner) : TfrmWinTemplate(owner, QSize(250, 173)) {
+  setCaption(QStringLiteral("Kestrova提示"));
+  lblHint = new QLabel(pnlMain);
+  lblHint->setObjectName(QStringLiteral("lblHint"));
+  lblHint->move(24, 23);
+  lblHint->setFont(DialogFont());
+  lblHint->setTextFormat(Qt::PlainText);
+  lblHint->setTextInteractionFlags(Qt::NoTextInteraction);
+  QPalette pal = lblHint->palette();
+  pal.setColor(QPalette::WindowText, TextColour());
+  lblHint->setPalette(pal);
+  limgOk = SkinnedButton(pnlMain, QStringLiteral("ok"), QPoint(71, 75));
+  m_buttons = {limgOk};
+  connect(SkinOf(limgOk), &SkinButton::clicked, this, [this] { limgOkClick(); });
+}
+
+void TfrmHint::setText(const QString &text) {
+  lblHint->setText(DisplayText(text));
+  lblHint->adjustSize();
+  FitText();
+}
+
+void TfrmHint::FitText() {
+  const int needed = lblHint->width() + kTextMargin;
+  if (width() < needed) {
+    const int shift = HalfToEven(needed - width());
+    for (tLxsimage *b : m_buttons)
+      b->move(b->x() + shift, b->y());
+    resize(needed, height());
+  }
+  if (lblHint->height() > kPlainHeight) {
+    // The buttons keep their distance to the bottom.
+    const int grow = lblHint->height() - kPlainHeight;
+    resize(width(), height() + grow);
+    for (tLxsimage *b : m_buttons)
+      b->move(b->x(), b->y() + grow);
+  }
+}
+
+void TfrmHint::limgOkClick() { close(); }
+
+// --- TfrmMessageBox ------------------------------------------------------------
+
+TfrmMessageBox::TfrmMessageBox(QWidget *owner) : TfrmHint(owner) {
+  limgOk->move(24, 75);
+  limgCancel = SkinnedButton(pnlMain, QStringLiteral("cancel"), QPoint(118, 75));
+  m_buttons = {limgOk, limgCancel};
+  connect(SkinOf(limgCancel), &SkinButton::clicked, this, &TfrmMessageBox::limgCancelClick);
+}
+
+void TfrmMessageBox::limgOkClick() {
+  Tag = 1;
+  close();
+}
+
+void TfrmMessageBox::limgCancelClick() { close(); }
+
+// --- the shared routines -----------------------------------------------------------
+
+void ShowInfoBox(const QString &text, QWidget *owner) {
+  if (g_recorder) {
+    g_recorder->entries.append({ScopedDialogRecorder::Entry::Info, text});
+    return;
+  }
+  auto *box = new TfrmHint(owner);
+  box->setText(text);
+  TfrmWinTemplate::RunModal(box);
+}
+
+bool AskYesNo(const QString &text, QWidget *owner) {
+  if (g_recorder) {
+    g_recorder->entries.append({ScopedDialogRecorder::Entry::YesNo, text});
+    if (!g_recorder->answers.isEmpty())
+      return g_recorder->answers.takeFirst();
+    return g_recorder->defaultAnswer;
+  }
+  auto *box = new TfrmMessageBox(owner);
+  box->setText(text);
+  return TfrmWinTemplate::RunModal(box) == 1;
+}
+
+// --- test seam -------------------------------------------------------------------------
+
+ScopedDialogRecorder::ScopedDialogRecorder(bool answer)
+    : defaultAnswer(answer), m_previous(g_recorder) {
+  g_recorder = this;
+}
+
+ScopedDialogRecorder::~ScopedDialogRecorder() { g_recorder = m_previous; }
+
+QStringList ScopedDialogRecorder::infoTexts() const {
+  QStringList out;
+  for (const Entry &e : entries)
+    if (e.kind == Entry::Info)
+      out << e.text;
+  return out;
+}
+
+QStringList ScopedDialogRecorder::questions() const {
+  QStringList out;
+  for (const Entry &e : entries)
+    if (e.kind == Entry::YesNo)
+      out << e.text;
+  return out;
+}
