@@ -1,0 +1,77 @@
+// Plays a movie in Ruffle inside an offscreen web view, the way the client
+// does: the Ruffle files and the media are served by a loopback HTTP server,
+// a small page creates the player, and the test looks at the pixels.
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+
+namespace media_test {
+
+// Folders the harness serves: the Ruffle runtime and the built media.
+QString RuffleDir();
+QString MediaDir();
+
+struct PlayerOptions {
+  QString movie;       // path under the media folder, e.g. "120.swf"
+  QString flashVars;   // "a=1&b=2", handed to the movie as its parameters
+  QString scale = "exactFit";  // how the client shows games
+  int width = 550;
+  int height = 400;
+};
+
+class RuffleHarness {
+ public:
+  RuffleHarness();
+  ~RuffleHarness();
+  RuffleHarness(const RuffleHarness&) = delete;
+  RuffleHarness& operator=(const RuffleHarness&) = delete;
+
+  // Base address of the loopback server, e.g. "http://127.0.0.1:40123".
+  QString baseUrl() const;
+
+  // Opens the player page and waits until Ruffle has loaded the movie.
+  // Returns false (with the reason in lastError()) when it does not.
+  bool open(const PlayerOptions& options, int timeoutMs = 30000);
+
+  // Lets the event loop run for the given time.
+  void wait(int ms);
+  // Grabs what the view shows now.
+  QImage grab();
+
+  // Input, in view coordinates.
+  void click(QPoint at);
+  void drag(QPoint from, QPoint to, int steps = 12);
+  void holdKey(int qtKey, int ms);
+  void pressKey(int qtKey);
+
+  // Runs a script in the page and returns its result.
+  QVariant eval(const QString& script, int timeoutMs = 5000);
+
+  // Console messages of level warning or error since the last open().
+  QStringList problems() const;
+  QString lastError() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> d;
+};
+
+// Fraction (0..1) of pixels inside rect that differ between a and b by more
+// than a small tolerance in any colour channel.
+double ChangedFraction(const QImage& a, const QImage& b, const QRect& rect);
+// Number of distinct colours (quantised) in rect: a plain fill gives 1.
+int ColourCount(const QImage& img, const QRect& rect);
+// Mean brightness (0..255) of rect.
+double MeanBrightness(const QImage& img, const QRect& rect);
+
+// Where screenshots go when KESTROVA_MEDIA_SHOTS names a folder (for a
+// person to look at); empty otherwise.
+void SaveShot(const QImage& img, const QString& name);
+
+}  // namespace media_test
