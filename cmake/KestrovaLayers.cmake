@@ -66,12 +66,22 @@ function(kestrova_test name)
   add_executable(${name} ${T_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   set(home "${CMAKE_BINARY_DIR}/test-home/${name}")
-  file(MAKE_DIRECTORY "${home}")
+  file(MAKE_DIRECTORY "${home}" "${home}/run")
+  file(CHMOD "${home}/run" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES
       LABELS "${T_LABELS}"
-      TIMEOUT 300
-      ENVIRONMENT "HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_DATA_HOME=${home}/data;XDG_CACHE_HOME=${home}/cache;XDG_RUNTIME_DIR=${home}/run;QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;KESTROVA_BUILD_DIR=${CMAKE_BINARY_DIR};KESTROVA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+      TIMEOUT 300)
+  # The environment is a list, which the discovery step cannot carry (only
+  # its first entry would arrive); it is put on the discovered tests once
+  # their names are known.
+  set(env "HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_DATA_HOME=${home}/data;XDG_CACHE_HOME=${home}/cache;XDG_RUNTIME_DIR=${home}/run;QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;KESTROVA_BUILD_DIR=${CMAKE_BINARY_DIR};KESTROVA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  set(envfile "${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake")
+  file(WRITE "${envfile}"
+    "if(DEFINED ${name}_TESTS)\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT [==[${env}]==])\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${envfile}")
 endfunction()
 include(GoogleTest)
