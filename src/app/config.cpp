@@ -80,7 +80,7 @@ void ReadLocalIni()
         return;
     StartCount = *startCount;
     RememberPassword = value("2", "0");
-    // "3" is read by the original layout but has no use.
+    // Key "3" holds nothing the program uses.
     UserName = DecipherText(value("4", ""));
     UserPassword = DecipherText(value("5", ""));
     const std::optional<std::int32_t> clientVersion = ToInt32(value("6", "16783119"));
@@ -105,11 +105,11 @@ bool ReadSourceIni()
         return false;
     }
     const QString sys = QStringLiteral("sys");
-    const std::pair<const char *, std::int32_t *> keys[] = {
-        {"var_type", &VarType}, {"ExeUpdate", &ExeUpdateEnabled}, {"XmlUpdate", &XmlUpdateEnabled}};
-    for (const auto &[key, target] : keys) {
-        const QString def = QString::fromLatin1(target == &VarType ? "0" : "1");
-        const std::optional<std::int32_t> number = ToInt32(ini.Value(sys, QString::fromLatin1(key), def));
+    const struct { const char *key, *def; std::int32_t *target; } keys[] = {
+        {"var_type", "0", &VarType}, {"ExeUpdate", "1", &ExeUpdateEnabled}, {"XmlUpdate", "1", &XmlUpdateEnabled}};
+    for (const auto &[key, def, target] : keys) {
+        const std::optional<std::int32_t> number =
+            ToInt32(ini.Value(sys, QString::fromLatin1(key), QString::fromLatin1(def)));
         if (!number) {
             VarType = 0;
             break;

@@ -178,22 +178,24 @@ IniFile IniFile::Load(const QString &path)
     return ini;
 }
 
-QString IniFile::Value(const QString &section, const QString &key, const QString &defaultValue) const
+const IniFile::Entry *IniFile::Find(const QString &section, const QString &key) const
 {
     for (const Entry &e : entries_) {
         if (SameName(e.section, section) && SameName(e.key, key))
-            return e.value;
+            return &e;
     }
-    return defaultValue;
+    return nullptr;
+}
+
+QString IniFile::Value(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    const Entry *e = Find(section, key);
+    return e ? e->value : defaultValue;
 }
 
 bool IniFile::Contains(const QString &section, const QString &key) const
 {
-    for (const Entry &e : entries_) {
-        if (SameName(e.section, section) && SameName(e.key, key))
-            return true;
-    }
-    return false;
+    return Find(section, key) != nullptr;
 }
 
 QString ReadIniValue(const QString &path, const QString &section, const QString &key,

@@ -27,6 +27,7 @@ public:
 
 private:
     struct Entry { QString section, key, value; };
+    const Entry *Find(const QString &section, const QString &key) const;
     QList<Entry> entries_;
     bool exists_ = false;
 };

@@ -103,8 +103,13 @@ bool IsAutorunRegistered()
     const IniFile entry = IniFile::Load(AutorunEntryFile());
     if (!entry.exists())
         return false;
-    const QString hidden = entry.Value(QStringLiteral("Desktop Entry"), QStringLiteral("Hidden"));
-    return hidden.compare(QStringLiteral("true"), Qt::CaseInsensitive) != 0;
+    // An entry can be switched off without being removed: "Hidden=true", or
+    // the desktop's own switch.
+    const QString group = QStringLiteral("Desktop Entry");
+    const QString hidden = entry.Value(group, QStringLiteral("Hidden"));
+    const QString enabled = entry.Value(group, QStringLiteral("X-GNOME-Autostart-enabled"));
+    return hidden.compare(QStringLiteral("true"), Qt::CaseInsensitive) != 0 &&
+           enabled.compare(QStringLiteral("false"), Qt::CaseInsensitive) != 0;
 }
 
 QString GetOwnFileVersion()

@@ -9,7 +9,8 @@
 
 // Whether the desktop's autostart entry of this program exists and is not
 // switched off: $XDG_CONFIG_HOME/autostart/kestrova.desktop (default
-// ~/.config/autostart), not marked "Hidden=true".  Only read here; the
+// ~/.config/autostart), not marked "Hidden=true" (nor switched off with
+// "X-GNOME-Autostart-enabled=false").  Only read here; the
 // engine library writes it.
 bool IsAutorunRegistered();
 QString AutorunEntryFile();

@@ -127,6 +127,8 @@ TEST_F(RoutinesTest, AutorunEntry)
         {"[Desktop Entry]\nType=Application\nExec=/opt/k/kestrova -start\n", true},
         {"[Desktop Entry]\nType=Application\nHidden=false\n", true},
         {"[Desktop Entry]\nType=Application\nHidden=true\n", false},
+        {"[Desktop Entry]\nName=Kestrova游戏\nX-GNOME-Autostart-enabled=true\n", true},
+        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
         {"", true},
     };
     for (const auto &[text, registered] : cases) {
