@@ -2,6 +2,7 @@
 
 #include "crypto/cipher.h"
 
+#include <QHash>
 #include <QSet>
 
 namespace portal {
@@ -131,20 +132,18 @@ QByteArray StartPage(const Model &model, int edition)
         "<p class=\"hello\">小朋友，点左边的分类看看更多游戏；点下面的游戏马上就能玩。</p></div>\n")
         .arg(edition ? QStringLiteral(" <span class=\"count\">（第 %1 版）</span>").arg(edition) : QString());
     const QList<Record> records = model.RecordsOf(kNewestCatalogVersion);
+    // Up to six games of each category, lowest ids first, in one pass.
+    QHash<QString, QList<const Item *>> featuredOf;
+    for (const Item *it : model.AllItems()) {
+        QList<const Item *> &f = featuredOf[it->channel.left(4)];
+        if (f.size() < 6 && model.FindRecord(it->channel))
+            f.append(it);
+    }
     int n = 0;
     for (const Record &cat : records) {
         if (cat.isChannel())
             continue;
-        QList<const Item *> featured;
-        QSet<int> seen;
-        for (const Item *it : model.AllItems()) {
-            if (it->channel.startsWith(cat.id) && !seen.contains(it->id) && model.FindRecord(it->channel)) {
-                seen.insert(it->id);
-                featured.append(it);
-            }
-            if (featured.size() == 6)
-                break;
-        }
+        const QList<const Item *> featured = featuredOf.value(cat.id);
         b += QStringLiteral("<h2>%1</h2>\n").arg(cat.name.toHtmlEscaped());
         if (featured.isEmpty()) {
             b += QStringLiteral("<p class=\"note\">新游戏马上就来，敬请期待！</p>\n");
