@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev qt6-multimedia-dev
   libcurl4-openssl-dev libcpp-httplib-dev libsqlite3-dev libgtest-dev googletest
   xvfb xauth libgl1-mesa-dri gstreamer1.0-plugins-good gstreamer1.0-libav
-  fonts-wqy-zenhei haxe ffmpeg curl
+  fonts-wqy-zenhei haxe ffmpeg curl libjs-jquery
 )
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 
