@@ -375,7 +375,10 @@ TransferReport RunTransfer(const std::string &url, Sink &sink, Progress &progres
     }
 
     if (!transient) break;
-    failuresInRow = run.have > heldBefore ? 1 : failuresInRow + 1;
+    // New bytes make a broken connection worth resuming again; a stall
+    // counts as a failure even so, or a trickling server would never end.
+    const bool progressed = run.have > heldBefore && code != CURLE_OPERATION_TIMEDOUT;
+    failuresInRow = progressed ? 1 : failuresInRow + 1;
     if (failuresInRow > settings.retries || attempt >= kMaxAttempts) {
       report.error = run.badStatus ? "the server answered HTTP " + std::to_string(run.status)
                                    : (errorText[0] != '\0' ? std::string(errorText) : curl_easy_strerror(code));
