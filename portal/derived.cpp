@@ -260,9 +260,14 @@ QByteArray SearchResultPage(const QList<SearchRow> &rows)
     for (const SearchRow &row : rows) {
         ++r;
         // The page is served, so its texts are escaped for HTML; the browser
-        // hands the link back unescaped.
+        // hands the link back unescaped.  In the link a blank would end the
+        // field and a "_" would start a new one when the client splits it, so
+        // the name travels there with %20 and "-".
         const QString title = row.title.toHtmlEscaped();
-        const QString link = EncipherText(row.id) + u'_' + title + QStringLiteral("_1_") + row.contentclass.toHtmlEscaped();
+        QString linkName = row.title;
+        linkName.replace(u' ', QStringLiteral("%20")).replace(u'_', u'-');
+        const QString link = EncipherText(row.id) + u'_' + linkName.toHtmlEscaped() + QStringLiteral("_1_")
+                             + row.contentclass.toHtmlEscaped();
         QString big = row.bigName.toHtmlEscaped();
         const qsizetype at = big.indexOf(QStringLiteral("游戏"));
         if (at >= 0)

@@ -28,7 +28,8 @@ bool SearchTitles(const QString &db, const QString &classPrefix, const QString &
                   QList<SearchRow> *rows, QString *error);
 
 // The search result page in GBK, in the form the client's own local search
-// writes, so both look and link the same.
+// writes, so both look the same; names in its links carry blanks as %20 and
+// no "_", so every row's command splits into its four fields.
 QByteArray SearchResultPage(const QList<SearchRow> &rows);
 
 // The files that lie beside a search result page.

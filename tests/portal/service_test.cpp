@@ -192,6 +192,12 @@ TEST_F(PortalTest, RemoteSearchWritesAResultPage)
     const QString narrowHtml = FromGbk(portal_->Get("/hl/" + QString(narrow).replace(u'\\', u'/')).body);
     EXPECT_TRUE(narrowHtml.contains(EncipherText("250")));
     EXPECT_FALSE(narrowHtml.contains(EncipherText("120"))) << "070205 is not in class 0705";
+    // A name with a blank or "_" still splits into four fields when clicked.
+    const QString spaced = FromGbk(portal_->Get("/hl/" + search("07", "猫").replace(u'\\', u'/')).body);
+    EXPECT_TRUE(spaced.contains("TJID_" + EncipherText("111") + "_小猫%20钓鱼_1_070205\""));
+    EXPECT_TRUE(spaced.contains("<EM>小猫 钓鱼</EM>"));
+    const QString underscored = FromGbk(portal_->Get("/hl/" + search("07", "跳").replace(u'\\', u'/')).body);
+    EXPECT_TRUE(underscored.contains("TJID_" + EncipherText("113") + "_跳-跳_1_070205\""));
     EXPECT_EQ(search("07", "没有这个游戏"), "");
     EXPECT_EQ(search("07", "%"), "");
     EXPECT_EQ(search("07", "'"), "");
