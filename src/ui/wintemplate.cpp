@@ -62,7 +62,12 @@ public:
 
 protected:
   bool eventFilter(QObject *, QEvent *e) override {
-    if (e->type() == QEvent::MouseMove && active) {
+    if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
+      // Where the mouse holds the dialog; the press handler decides whether
+      // the dialog follows it.
+      active = false;
+      offset = static_cast<QMouseEvent *>(e)->globalPosition().toPoint() - m_dlg->pos();
+    } else if (e->type() == QEvent::MouseMove && active) {
       auto *me = static_cast<QMouseEvent *>(e);
       if (me->buttons() & Qt::LeftButton)
         m_dlg->move(me->globalPosition().toPoint() - offset);
@@ -116,12 +121,8 @@ TfrmWinTemplate::TfrmWinTemplate(QWidget *owner, QSize clientSize)
 
   auto *drag = new CaptionDrag(this, imgTop);
   connect(imgTop, &tLxsimage::mouseDown, this, [this, drag](Qt::MouseButton b) {
-    drag->active = false;
     imgTopMouseDown(b);
-    if (b == Qt::LeftButton && !isMaximized() && !m_systemMove) {
-      drag->active = true;
-      drag->offset = QCursor::pos() - pos();
-    }
+    drag->active = b == Qt::LeftButton && !isMaximized() && !m_systemMove;
   });
 
   outline = new Outline(this);
