@@ -70,15 +70,8 @@ bool FetchAnswer(const std::string &url, const CancelToken &cancel, std::string 
   CURL *easy = curl_easy_init();
   if (easy == nullptr) return false;
   Body body{std::string(), &cancel};
-  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
-  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 5L);
+  SetCommonOptions(easy, url.c_str(), 5L);
   curl_easy_setopt(easy, CURLOPT_TIMEOUT, 15L);
-  curl_easy_setopt(easy, CURLOPT_USERAGENT, "kestrova-engine/1.0");
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, Collect);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);

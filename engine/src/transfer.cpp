@@ -42,6 +42,18 @@ void EnsureCurlReady() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+void SetCommonOptions(void *handle, const char *url, long connectSeconds) {
+  CURL *easy = handle;
+  curl_easy_setopt(easy, CURLOPT_URL, url);
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, connectSeconds);
+  curl_easy_setopt(easy, CURLOPT_USERAGENT, "kestrova-engine/1.0");
+}
+
 bool IsFetchableUrl(const char *url) {
   if (url == nullptr || *url == '\0') return false;
   EnsureCurlReady();
@@ -294,17 +306,10 @@ TransferReport RunTransfer(const std::string &url, Sink &sink, Progress &progres
     run.resetAttempt();
     errorText[0] = '\0';
     curl_easy_reset(easy);
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, settings.connectSeconds);
+    SetCommonOptions(easy, url.c_str(), settings.connectSeconds);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, TransferSettings::kStallBytesPerSecond);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, settings.stallSeconds);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024L);
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, "kestrova-engine/1.0");
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, WriteCallback);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &run);

@@ -64,6 +64,10 @@ bool IsFetchableUrl(const char *url);
 TransferReport RunTransfer(const std::string &url, Sink &sink, Progress &progress,
                            const CancelToken &cancel, const TransferSettings &settings);
 
+// Options every request of the engine uses: http and https only (also for
+// redirects, which are followed), no signals, a bounded connect time.
+void SetCommonOptions(void *easy, const char *url, long connectSeconds);
+
 // Process-wide libcurl set-up, done once and never undone (the client links
 // libcurl too, and its global clean-up is not safe while others use it).
 void EnsureCurlReady();

@@ -46,6 +46,10 @@ void Deliver(Emit emit) {
 EngineLibrary::EngineLibrary(const QString &libraryPath, QObject *parent) : IEngine(parent) {
   // Never unloaded: nothing of the library may run once it is gone, and it is
   // loaded once per process anyway.
+  if (libraryPath.isEmpty()) {
+    error_ = QStringLiteral("no engine library path given");
+    return;
+  }
   void *handle = dlopen(QFile::encodeName(libraryPath).constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (handle == nullptr) {
     const char *why = dlerror();

@@ -110,37 +110,26 @@ void TestServer::routes() {
         [this](bool) { --inFlight_; });
   });
 
-  // The first request breaks off after half the body; later ones (ranges
-  // honoured) are whole.
-  http_.Get(R"(/cut/(\d+))", [this, type](const httplib::Request &req, httplib::Response &res) {
-    record(req);
-    std::string body = Content(SizeOf(req));
-    bool first = requests(req.path) == 1;
-    int pace = PaceOf(req);
-    res.set_content_provider(body.size(), type, [body, first, pace](std::size_t off, std::size_t len, httplib::DataSink &sink) {
-      if (first && off >= body.size() / 2) return false;
-      Pause(pace);
-      std::size_t n = std::min<std::size_t>(len, 16 * 1024);
-      if (first) n = std::min(n, body.size() / 2 - off);
-      return sink.write(body.data() + off, n);
-    });
-  });
-
-  // As /cut, but the server knows nothing of ranges: always the whole body.
-  http_.Get(R"(/cutnorange/(\d+))", [this, type](const httplib::Request &req, httplib::Response &res) {
-    record(req);
-    const_cast<httplib::Request &>(req).ranges.clear();
-    std::string body = Content(SizeOf(req));
-    bool first = requests(req.path) == 1;
-    int pace = PaceOf(req);
-    res.set_content_provider(body.size(), type, [body, first, pace](std::size_t off, std::size_t len, httplib::DataSink &sink) {
-      if (first && off >= body.size() / 2) return false;
-      Pause(pace);
-      std::size_t n = std::min<std::size_t>(len, 16 * 1024);
-      if (first) n = std::min(n, body.size() / 2 - off);
-      return sink.write(body.data() + off, n);
-    });
-  });
+  // The first request breaks off after half the body; later ones are whole.
+  // /cut honours ranges, /cutnorange knows nothing of them.
+  for (bool ranges : {true, false}) {
+    http_.Get(ranges ? R"(/cut/(\d+))" : R"(/cutnorange/(\d+))",
+              [this, type, ranges](const httplib::Request &req, httplib::Response &res) {
+                record(req);
+                if (!ranges) const_cast<httplib::Request &>(req).ranges.clear();
+                std::string body = Content(SizeOf(req));
+                bool first = requests(req.path) == 1;
+                int pace = PaceOf(req);
+                res.set_content_provider(
+                    body.size(), type, [body, first, pace](std::size_t off, std::size_t len, httplib::DataSink &sink) {
+                      if (first && off >= body.size() / 2) return false;
+                      Pause(pace);
+                      std::size_t n = std::min<std::size_t>(len, 16 * 1024);
+                      if (first) n = std::min(n, body.size() / 2 - off);
+                      return sink.write(body.data() + off, n);
+                    });
+              });
+  }
 
   // Breaks off after half the body, and every resumption fails with 503.
   http_.Get(R"(/broken/(\d+))", [this, type](const httplib::Request &req, httplib::Response &res) {
