@@ -100,7 +100,7 @@ TEST_F(FetchTest, FailureEndsBelowHundredWithNoFile) {
 }
 
 TEST_F(FetchTest, ThreeTasksRunSideBySide) {
-  const std::size_t sizes[] = {300000, 500000, 700000};
+  const std::size_t sizes[] = {900000, 1000000, 1100000};
   for (int i = 0; i < 3; ++i) {
     const std::string path = cache() + "c" + std::to_string(i);
     ASSERT_TRUE(NewDownload(300 + i, server_.url("/slow/" + std::to_string(sizes[i])).c_str(), path.c_str()));
