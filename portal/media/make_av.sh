@@ -64,10 +64,10 @@ case $recipe in
     video "mandelbrot=s=320x240:rate=25:maxiter=160:start_scale=2.5:end_scale=0.25:end_pts=200:outer=normalized_iteration_count,hue=H=2*PI*t/8,format=yuv420p" \
       "$arpeggio" 0.25 8 ;;
   cells) # coloured cells that live, grow and fade
-    video "life=s=80x60:rate=12:mold=10:ratio=0.12:death_color=#1B2A6B:life_color=#FFD23F:mold_color=#FF7AC6,fps=25,scale=320:240:flags=neighbor,format=yuv420p" \
+    video "life=s=80x60:rate=12:mold=10:ratio=0.12:death_color=#1B2A6B:life_color=#FFD23F:mold_color=#5A7BD5,fps=25,scale=320:240:flags=neighbor,format=yuv420p" \
       "$twinkle" 0.3 8 ;;
-  rainbow) # slowly changing rainbow colours with a bouncing ball
-    video "gradients=s=320x240:rate=25:speed=0.03:n=4:c0=#FF5A5F:c1=#FFD23F:c2=#3CC47C:c3=#2D9CDB,drawbox=x='135+110*sin(2*PI*t/4)':y='170-150*abs(sin(PI*t/1.5))':w=50:h=50:color=white@0.9:t=fill,format=yuv420p" \
+  rainbow) # slowly changing rainbow colours with a bouncing yellow ball
+    video "gradients=s=320x240:rate=25:speed=0.03:n=4:c0=#FF5A5F:c1=#FFD23F:c2=#3CC47C:c3=#2D9CDB[sky];color=c=black:s=50x50:r=25,format=rgba,geq=r=255:g=214:b=64:a='255*lte(hypot(X-24.5,Y-24.5),24)'[ball];[sky][ball]overlay=x='135+110*sin(2*PI*t/4)':y='180-160*abs(sin(PI*t/1.5))':shortest=1,format=yuv420p[out0]" \
       "$tigers" 0.3 8 ;;
   twinkle) song "$twinkle" 0.4 13 "Twinkle" ;;
   tigers) song "$tigers" 0.35 13 "Two tigers" ;;

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "ruffle_harness.h"
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   // Listing the tests (as the build does to register them) needs no display.
@@ -15,5 +17,7 @@ int main(int argc, char** argv) {
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--autoplay-policy=no-user-gesture-required");
     app = std::make_unique<QApplication>(argc, argv);
   }
-  return RUN_ALL_TESTS();
+  const int result = RUN_ALL_TESTS();
+  media_test::ReleaseSharedHarness();
+  return result;
 }

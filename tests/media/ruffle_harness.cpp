@@ -88,10 +88,11 @@ const char* kPage = R"(<!doctype html>
 #box{position:absolute;left:0;top:0;width:100%;height:100%}</style>
 <script>
 window.RufflePlayer = window.RufflePlayer || {};
+window.logLevel = new URLSearchParams(location.search).get("log");
 window.RufflePlayer.config = {
   publicPath: "/ruffle/", autoplay: "on", unmuteOverlay: "hidden",
   splashScreen: false, contextMenu: "off", letterbox: "off",
-  warnOnUnsupportedContent: false, allowFullscreen: true, logLevel: "warn"
+  warnOnUnsupportedContent: false, allowFullscreen: true, logLevel: window.logLevel || "warn"
 };
 window.state = "idle";
 </script>
@@ -150,10 +151,7 @@ QString RuffleHarness::baseUrl() const { return QString("http://127.0.0.1:%1").a
 bool RuffleHarness::open(const PlayerOptions& options, int timeoutMs) {
   d->error.clear();
   d->webPage->problems.clear();
-  if (d->view->size() != QSize(options.width, options.height)) {
-    d->view->resize(options.width, options.height);
-    d->pageLoaded = false;  // a fresh page lays the player out anew
-  }
+  d->view->resize(options.width, options.height);  // the player fills the page
   d->view->show();
   if (!d->pageLoaded) {
     QEventLoop loop;
@@ -162,7 +160,9 @@ bool RuffleHarness::open(const PlayerOptions& options, int timeoutMs) {
       loop.quit();
     });
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    d->view->load(QUrl(baseUrl() + "/page.html"));
+    // KESTROVA_MEDIA_VERBOSE also shows Ruffle's info lines and the movies' traces
+    d->view->load(QUrl(baseUrl() + "/page.html" +
+                       (qEnvironmentVariableIsSet("KESTROVA_MEDIA_VERBOSE") ? "?log=info" : "")));
     loop.exec();
     QObject::disconnect(conn);
     if (!d->pageLoaded) {
@@ -250,6 +250,20 @@ QVariant RuffleHarness::eval(const QString& script, int timeoutMs) {
 
 QStringList RuffleHarness::problems() const { return d->webPage->problems; }
 QString RuffleHarness::lastError() const { return d->error; }
+
+namespace {
+RuffleHarness* shared = nullptr;
+}
+
+RuffleHarness& SharedHarness() {
+  if (!shared) shared = new RuffleHarness;
+  return *shared;
+}
+
+void ReleaseSharedHarness() {
+  delete shared;
+  shared = nullptr;
+}
 
 double ChangedFraction(const QImage& a, const QImage& b, const QRect& rect) {
   const QRect r = rect.intersected(a.rect()).intersected(b.rect());

@@ -62,6 +62,12 @@ class RuffleHarness {
   std::unique_ptr<Impl> d;
 };
 
+// One harness for the whole test program: the page, Ruffle's script and its
+// compiled module are loaded once.  Released by the test program's main()
+// while the application object still exists.
+RuffleHarness& SharedHarness();
+void ReleaseSharedHarness();
+
 // Fraction (0..1) of pixels inside rect that differ between a and b by more
 // than a small tolerance in any colour channel.
 double ChangedFraction(const QImage& a, const QImage& b, const QRect& rect);

@@ -4,6 +4,8 @@
 
 #include <QColor>
 
+#include <functional>
+
 #include "items.h"
 #include "ruffle_harness.h"
 
@@ -30,22 +32,56 @@ PlayerOptions Movie(const QString& movie) {
   return o;
 }
 
+// Fraction of the pixels in rect within tol of colour in every channel.
+double FractionNear(const QImage& img, const QRect& rect, QRgb colour, int tol = 20) {
+  const QRect r = rect.intersected(img.rect());
+  if (r.isEmpty()) return 0;
+  qint64 near = 0;
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x) {
+      const QRgb p = img.pixel(x, y);
+      if (std::abs(qRed(p) - qRed(colour)) <= tol && std::abs(qGreen(p) - qGreen(colour)) <= tol &&
+          std::abs(qBlue(p) - qBlue(colour)) <= tol)
+        ++near;
+    }
+  return double(near) / (double(r.width()) * r.height());
+}
+
+// Mean position of the pixels in rect within tol of colour; (-1, -1) when
+// there are none.
+QPointF Centroid(const QImage& img, const QRect& rect, QRgb colour, int tol = 20) {
+  const QRect r = rect.intersected(img.rect());
+  double sx = 0, sy = 0;
+  qint64 n = 0;
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x) {
+      const QRgb p = img.pixel(x, y);
+      if (std::abs(qRed(p) - qRed(colour)) <= tol && std::abs(qGreen(p) - qGreen(colour)) <= tol &&
+          std::abs(qBlue(p) - qBlue(colour)) <= tol) {
+        sx += x;
+        sy += y;
+        ++n;
+      }
+    }
+  return n ? QPointF(sx / double(n), sy / double(n)) : QPointF(-1, -1);
+}
+
 }  // namespace
 
 TEST(Games, EveryGameLoadsDrawsAndMoves) {
   QString error;
   const QVector<Item> items = LoadItems(ItemsPath(), &error);
   ASSERT_FALSE(items.isEmpty()) << error.toStdString();
-  RuffleHarness h;
+  RuffleHarness& h = SharedHarness();
   int games = 0;
   for (const Item& item : items) {
     if (item.type != "1") continue;
     ++games;
     SCOPED_TRACE(item.file.toStdString() + " " + item.name.toStdString());
     ASSERT_TRUE(h.open(Movie(item.file))) << h.lastError().toStdString();
-    h.wait(700);
+    h.wait(500);
     const QImage a = h.grab();
-    h.wait(900);
+    h.wait(700);
     const QImage b = h.grab();
     SaveShot(b, item.id);
     const QRect all = b.rect();
@@ -54,4 +90,264 @@ TEST(Games, EveryGameLoadsDrawsAndMoves) {
     EXPECT_TRUE(RuffleErrors(h.problems()).isEmpty()) << RuffleErrors(h.problems()).join('\n').toStdString();
   }
   EXPECT_GE(games, 26);
+}
+
+// A child's keys and clicks change what the games show.  Each case acts on a
+// fresh game and compares the picture before and after.
+TEST(Games, AnswerKeysAndClicks) {
+  using Check = std::function<void(const QImage& before, const QImage& after)>;
+  using Act = std::function<void(RuffleHarness&)>;
+  struct Case {
+    const char *movie, *what;
+    Act act;
+    Check check;
+  };
+  const QRgb red = 0xE8383D, blue = 0x2D9CDB;
+  const Case cases[] = {
+      {"126.swf", "dragging on the drawing board draws a red line",
+       [](RuffleHarness& h) { h.drag({150, 200}, {450, 200}); },
+       [&](const QImage& before, const QImage& after) {
+         const QRect line(200, 198, 200, 5);
+         EXPECT_LT(FractionNear(before, line, red), 0.05);
+         EXPECT_GT(FractionNear(after, line, red), 0.8);
+       }},
+      {"127.swf", "the blue pot, then the house wall, paints the wall blue",
+       [](RuffleHarness& h) {
+         h.click({248, 372});
+         h.click({250, 190});
+         h.wait(800);  // the sparkles fade
+       },
+       [&](const QImage& before, const QImage& after) {
+         const QRect wall(240, 178, 40, 16);
+         EXPECT_LT(FractionNear(before, wall, blue), 0.05);
+         EXPECT_GT(FractionNear(after, wall, blue), 0.8);
+       }},
+      {"120.swf", "the right arrow moves the basket to the right",
+       [](RuffleHarness& h) {
+         h.click({275, 200});
+         h.holdKey(Qt::Key_Right, 1000);
+       },
+       [](const QImage& before, const QImage& after) {
+         const QRect floor(0, 320, 550, 50);
+         EXPECT_GT(Centroid(after, floor, 0xC97B3D).x(), Centroid(before, floor, 0xC97B3D).x() + 100);
+       }},
+      {"123.swf", "the right arrow walks the mouse along the maze",
+       [](RuffleHarness& h) {
+         h.click({540, 390});
+         h.holdKey(Qt::Key_Right, 800);
+       },
+       [](const QImage& before, const QImage& after) {
+         const QRect maze(33, 34, 484, 352);
+         const QPointF from = Centroid(before, maze, 0x9AA0A8, 12), to = Centroid(after, maze, 0x9AA0A8, 12);
+         EXPECT_NEAR(from.x(), 99, 12);
+         EXPECT_NEAR(to.x(), 187, 12) << "two steps right, then the wall";
+         EXPECT_NEAR(to.y(), from.y(), 6);
+       }},
+      {"130.swf", "the down arrow turns the snake downwards",
+       [](RuffleHarness& h) {
+         h.click({540, 390});
+         h.holdKey(Qt::Key_Down, 150);
+         h.wait(600);
+       },
+       [](const QImage& before, const QImage& after) {
+         const QRect field(0, 25, 550, 375);
+         EXPECT_GT(Centroid(after, field, 0x2D9CDB, 10).y(), Centroid(before, field, 0x2D9CDB, 10).y() + 40);
+       }},
+      {"122.swf", "a click turns a card over",
+       [](RuffleHarness& h) {
+         h.click({95, 75});
+         h.wait(500);
+       },
+       [](const QImage& before, const QImage& after) {
+         const QRect corner(52, 27, 18, 18);
+         EXPECT_GT(FractionNear(before, corner, 0x7A5CFA), 0.8);
+         EXPECT_GT(FractionNear(after, corner, 0xFFFFFF, 10), 0.8);
+       }},
+      {"133.swf", "a click on the middle cell puts a heart there",
+       [](RuffleHarness& h) { h.click({275, 200}); },
+       [](const QImage& before, const QImage& after) {
+         const QRect middle(262, 180, 26, 20);
+         EXPECT_LT(FractionNear(before, middle, 0xFF5A5F), 0.05);
+         EXPECT_GT(FractionNear(after, middle, 0xFF5A5F), 0.5);
+       }},
+      {"257.swf", "a click switches a lamp",
+       [](RuffleHarness& h) { h.click({176, 91}); },
+       [](const QImage& before, const QImage& after) {
+         EXPECT_GT(ChangedFraction(before, after, QRect(150, 70, 50, 40)), 0.6);
+       }},
+      {"128.swf", "a click casts the kitten's line into the water",
+       [](RuffleHarness& h) {
+         h.click({400, 300});
+         h.wait(500);
+       },
+       [](const QImage& before, const QImage& after) {
+         const QRect deep(178, 180, 5, 35);  // the 2-pixel line below the rod's tip
+         EXPECT_LT(FractionNear(before, deep, 0x333333, 40), 0.02);
+         EXPECT_GT(FractionNear(after, deep, 0x333333, 40), 0.2);
+       }},
+  };
+  RuffleHarness& h = SharedHarness();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.movie) + ": " + c.what);
+    ASSERT_TRUE(h.open(Movie(c.movie))) << h.lastError().toStdString();
+    h.wait(400);
+    const QImage before = h.grab();
+    c.act(h);
+    const QImage after = h.grab();
+    SaveShot(after, QString("input-%1").arg(c.movie));
+    c.check(before, after);
+  }
+}
+
+// The video-player movie, shown the way the client shows a video: 480 x 300
+// (wider than the 4:3 videos), the bar 32 pixels high at the bottom.
+namespace {
+
+constexpr int kW = 480, kH = 300, kBar = 32;
+constexpr QRgb kBarColour = 0x202020;
+
+// The flash variables the client hands the movie for a video file.
+QString ClientVars(const QString& file) {
+  return "file=" + file +
+         "&overstretch=true&showdigits=true&autostart=true&showplayerbar=true"
+         "&callback=true&enablejs=true&streamscript=http://";
+}
+
+PlayerOptions VideoPlayer(const QString& vars, const QString& movie = "flvplayer.swf") {
+  PlayerOptions o;
+  o.movie = movie;
+  o.flashVars = vars;
+  o.width = kW;
+  o.height = kH;
+  return o;
+}
+
+}  // namespace
+
+TEST(VideoPlayer, LaysOutThePictureAndTheBarAsTheVariablesSay) {
+  struct Case {
+    const char* what;
+    QString movie, vars;
+    bool bar, stretched;
+  };
+  const Case cases[] = {
+      {"the client's variables", "flvplayer.swf", ClientVars("/media/264.flv"), true, true},
+      {"kept proportions", "flvplayer.swf",
+       "file=/media/135.flv&overstretch=false&autostart=true&showplayerbar=true", true, false},
+      {"no bar", "flvplayer.swf", "file=/media/265.flv&overstretch=true&showplayerbar=false", false, true},
+      {"variables in the movie's address", "flvplayer.swf?file=/media/265.flv&overstretch=true&showplayerbar=true",
+       "", true, true},
+  };
+  RuffleHarness& h = SharedHarness();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(h.open(VideoPlayer(c.vars, c.movie))) << h.lastError().toStdString();
+    h.wait(1200);
+    const QImage a = h.grab();
+    h.wait(700);
+    const QImage b = h.grab();
+    SaveShot(b, QString("video-%1").arg(&c - cases));
+    const int pictureH = c.bar ? kH - kBar : kH;
+    const QRect picture(0, 0, kW, pictureH), middle(kW / 2 - 80, pictureH / 2 - 60, 160, 120);
+    const QRect leftEdge(0, 0, 40, pictureH), barStrip(0, kH - kBar + 2, kW, kBar - 4);
+    EXPECT_GT(ChangedFraction(a, b, picture), 0.05) << "the video does not play";
+    EXPECT_LT(FractionNear(b, middle, 0x000000, 8), 0.5) << "no picture in the middle";
+    if (c.bar)
+      EXPECT_GT(FractionNear(b, barStrip, kBarColour, 6), 0.6) << "no player bar";
+    else
+      EXPECT_LT(FractionNear(b, barStrip, kBarColour, 6), 0.2) << "a bar that was not asked for";
+    if (c.stretched)
+      EXPECT_LT(FractionNear(b, leftEdge, 0x000000, 8), 0.5) << "the picture is not stretched to the edge";
+    else
+      EXPECT_GT(FractionNear(b, leftEdge, 0x000000, 8), 0.95) << "the proportions are not kept";
+    EXPECT_TRUE(RuffleErrors(h.problems()).isEmpty()) << RuffleErrors(h.problems()).join('\n').toStdString();
+  }
+}
+
+TEST(VideoPlayer, StopValueShowsAnEmptyBlackPlayer) {
+  // What the client loads to end whatever was playing.
+  RuffleHarness& h = SharedHarness();
+  for (const auto& [movie, vars] : {std::pair<QString, QString>{"flvplayer.swf?file=0.swf", ""},
+                                    std::pair<QString, QString>{"flvplayer.swf", "file=0.swf"},
+                                    std::pair<QString, QString>{"flvplayer.swf", ""}}) {
+    SCOPED_TRACE((movie + " / " + vars).toStdString());
+    ASSERT_TRUE(h.open(VideoPlayer(vars, movie))) << h.lastError().toStdString();
+    h.wait(500);
+    const QImage a = h.grab();
+    h.wait(500);
+    const QImage b = h.grab();
+    EXPECT_GT(FractionNear(b, b.rect(), 0x000000, 4), 0.999);
+    EXPECT_EQ(ChangedFraction(a, b, b.rect()), 0.0);
+  }
+}
+
+TEST(VideoPlayer, PlayPauseAndAutostart) {
+  RuffleHarness& h = SharedHarness();
+  const QRect picture(0, 0, kW, kH - kBar);
+  const QPoint playButton(18, kH - kBar / 2), centre(kW / 2, (kH - kBar) / 2);
+  auto moving = [&](const char* shot) {
+    const QImage a = h.grab();
+    h.wait(600);
+    const QImage b = h.grab();
+    SaveShot(b, shot);
+    return ChangedFraction(a, b, picture);
+  };
+
+  // autostart on: the bar's button pauses and resumes
+  ASSERT_TRUE(h.open(VideoPlayer(ClientVars("/media/264.flv")))) << h.lastError().toStdString();
+  h.wait(1000);
+  EXPECT_GT(moving("video-playing"), 0.05);
+  h.click(playButton);
+  h.wait(300);
+  EXPECT_LT(moving("video-paused"), 0.01) << "the pause button does not pause";
+  h.click(playButton);
+  h.wait(500);
+  EXPECT_GT(moving("video-resumed"), 0.05) << "the play button does not resume";
+
+  // autostart off: nothing plays until the picture is clicked
+  ASSERT_TRUE(h.open(VideoPlayer("file=/media/264.flv&overstretch=true&autostart=false&showplayerbar=true")));
+  h.wait(1200);
+  EXPECT_LT(moving("video-waiting"), 0.01) << "it started by itself";
+  const QImage waiting = h.grab();
+  EXPECT_GT(FractionNear(waiting, QRect(centre - QPoint(10, 10), QSize(20, 20)), 0xFFFFFF, 40), 0.3)
+      << "no play sign";
+  h.click(centre);
+  h.wait(1200);
+  EXPECT_GT(moving("video-started"), 0.05) << "a click does not start it";
+}
+
+TEST(VideoPlayer, SeekingToTheEndStopsItAndPlayStartsItAgain) {
+  RuffleHarness& h = SharedHarness();
+  const QRect picture(0, 0, kW, kH - kBar);
+  const QPoint playButton(18, kH - kBar / 2), centre(kW / 2, (kH - kBar) / 2);
+  // the progress track runs from x 40 to the digits (96 wide) and the
+  // full-screen button (36 wide)
+  const int trackW = kW - 40 - 36 - 96;
+  ASSERT_TRUE(h.open(VideoPlayer(ClientVars("/media/265.flv")))) << h.lastError().toStdString();
+  h.wait(1200);
+  h.click(QPoint(40 + trackW * 95 / 100, kH - kBar / 2));
+  h.wait(2000);
+  const QImage a = h.grab();
+  h.wait(600);
+  const QImage b = h.grab();
+  SaveShot(b, "video-ended");
+  EXPECT_LT(ChangedFraction(a, b, picture), 0.01) << "still playing after the end";
+  EXPECT_GT(FractionNear(b, QRect(centre - QPoint(10, 10), QSize(20, 20)), 0xFFFFFF, 40), 0.3) << "no play sign";
+  h.click(playButton);
+  h.wait(1200);
+  const QImage c = h.grab();
+  h.wait(600);
+  EXPECT_GT(ChangedFraction(c, h.grab(), picture), 0.05) << "play does not start it again";
+}
+
+TEST(VideoPlayer, MissingFileShowsACrossAndDoesNotBreak) {
+  RuffleHarness& h = SharedHarness();
+  ASSERT_TRUE(h.open(VideoPlayer(ClientVars("/media/999.flv")))) << h.lastError().toStdString();
+  h.wait(5500);
+  const QImage img = h.grab();
+  SaveShot(img, "video-missing");
+  const QRect centre(kW / 2 - 25, (kH - kBar) / 2 - 25, 50, 50);
+  EXPECT_GT(FractionNear(img, centre, 0xE57373, 40), 0.05) << "no sign that the file cannot be played";
+  // the page still answers
+  EXPECT_EQ(h.eval("1 + 1").toInt(), 2);
 }

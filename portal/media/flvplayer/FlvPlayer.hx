@@ -26,6 +26,8 @@ import flash.text.TextFormat;
  */
 class FlvPlayer extends Sprite {
 	static inline var BAR = 32;
+	// a file that sends nothing at all for this long cannot be played
+	static inline var GIVE_UP_MS = 4000;
 
 	var file = "";
 	var overstretch = false;
@@ -52,6 +54,7 @@ class FlvPlayer extends Sprite {
 	var videoW = 0.0;
 	var videoH = 0.0;
 	var frame = 0;
+	var startedAt = 0;
 
 	public function new() {
 		super();
@@ -63,6 +66,7 @@ class FlvPlayer extends Sprite {
 		addChild(screen);
 		video = new Video(320, 240);
 		video.smoothing = true;
+		video.visible = false; // until it has a picture to show
 		screen.addChild(video);
 		addChild(overlay);
 		overlay.mouseEnabled = false;
@@ -83,7 +87,6 @@ class FlvPlayer extends Sprite {
 		var connection = new NetConnection();
 		connection.connect(null);
 		stream = new NetStream(connection);
-		stream.bufferTime = 1;
 		stream.client = {onMetaData: onMetaData};
 		stream.addEventListener(NetStatusEvent.NET_STATUS, onStatus);
 		video.attachNetStream(stream);
@@ -133,6 +136,7 @@ class FlvPlayer extends Sprite {
 
 	function start() {
 		started = true;
+		startedAt = flash.Lib.getTimer();
 		ended = false;
 		failed = false;
 		playing = true;
@@ -140,9 +144,7 @@ class FlvPlayer extends Sprite {
 	}
 
 	function togglePlay() {
-		if (failed)
-			return;
-		if (!started || ended) {
+		if (!started || ended || failed) {
 			start();
 		} else if (playing) {
 			stream.pause();
@@ -205,10 +207,6 @@ class FlvPlayer extends Sprite {
 		screen.graphics.beginFill(0x000000);
 		screen.graphics.drawRect(0, 0, stage.stageWidth, stage.stageHeight);
 		screen.graphics.endFill();
-		if (videoW <= 0 && video.videoWidth > 0) {
-			videoW = video.videoWidth;
-			videoH = video.videoHeight;
-		}
 		if (overstretch || videoW <= 0 || videoH <= 0) {
 			video.x = 0;
 			video.y = 0;
@@ -343,9 +341,23 @@ class FlvPlayer extends Sprite {
 
 	function tick(_) {
 		frame++;
-		if (!haveFrame && (video.videoWidth > 0 || position() > 0)) {
+		if (!haveFrame && position() > 0) {
 			haveFrame = true;
+			video.visible = true;
 			layout();
+		}
+		if (started && !haveFrame && !ended) {
+			// nothing arrives (the file is missing or the server does not
+			// answer): say so; should it arrive after all, play it
+			var nothing = stream.bytesLoaded == 0 && videoW <= 0;
+			if (nothing && !failed && flash.Lib.getTimer() - startedAt > GIVE_UP_MS) {
+				failed = true;
+				playing = false;
+				drawBar();
+			} else if (!nothing && failed) {
+				failed = false;
+				playing = true;
+			}
 		}
 		if (frame % 5 == 0)
 			drawBar();
