@@ -10,6 +10,23 @@
 // Skin images are PNG files compiled into the executable as Qt resources
 // (generated at build time by src/ui/skin/skintool).  Names are looked up
 // without regard to case: "ok1", "OK1" and "Ok1" are the same picture.
+//
+// Besides the state pictures of every button, the skin holds pictures that
+// are not buttons (load them with SkinPixmap, or LoadSkinImage + stretch):
+//   main window    FrameTl FrameTc FrameTr (88 high), FrameLeft FrameRight
+//                  (8 wide), FrameBottomLeft FrameBottom FrameBottomRight
+//                  (24 high), Fenge (2 wide), NameBar PlayBar TabStrip
+//                  (41 high), Logo (183 x 58)
+//   dialogs        DlgTopLeft DlgTop DlgTopRight (36 high), DlgLeft DlgRight
+//                  (14 wide), DlgBottomLeft DlgBottom DlgBottomRight (17 high)
+//   icons          AppIcon (64 x 64), ProgramIcon (65 x 57), and 16 x 16:
+//                  IconAbout IconAdvice IconFriends IconSettings IconWebsite
+//                  IconFolder IconExit IconRestore
+//   list trees     TvBg TvBg2 (200 x 36), TreeMarker (16 x 16), ScrollTop
+//                  ScrollMiddle ScrollBottom (track, 13 wide; caps 9 high),
+//                  ScrollThumbTop ScrollThumbMiddle ScrollThumbBottom (caps 3
+//                  high)
+// Middles are meant to be stretched.
 #include <QLabel>
 #include <QPixmap>
 #include <QPointer>

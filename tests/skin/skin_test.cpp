@@ -58,6 +58,34 @@ TEST(SkinImages, EveryControlHasItsStatePictures) {
   }
 }
 
+TEST(SkinImages, FrameAndIconPicturesHaveTheirSizes) {
+  struct Picture {
+    const char *name;
+    int width, height;
+  };
+  const Picture pictures[] = {
+      {"FrameTl", 8, 88},          {"FrameTc", 16, 88},         {"FrameTr", 8, 88},
+      {"FrameLeft", 8, 16},        {"FrameRight", 8, 16},       {"FrameBottomLeft", 8, 24},
+      {"FrameBottom", 16, 24},     {"FrameBottomRight", 8, 24}, {"Fenge", 2, 16},
+      {"NameBar", 16, 41},         {"PlayBar", 16, 41},         {"TabStrip", 200, 41},
+      {"Logo", 183, 58},           {"DlgTopLeft", 13, 36},      {"DlgTop", 16, 36},
+      {"DlgTopRight", 13, 36},     {"DlgLeft", 14, 16},         {"DlgRight", 14, 16},
+      {"DlgBottomLeft", 13, 17},   {"DlgBottom", 16, 17},       {"DlgBottomRight", 13, 17},
+      {"AppIcon", 64, 64},         {"ProgramIcon", 65, 57},     {"IconAbout", 16, 16},
+      {"IconAdvice", 16, 16},      {"IconFriends", 16, 16},     {"IconSettings", 16, 16},
+      {"IconWebsite", 16, 16},     {"IconFolder", 16, 16},      {"IconExit", 16, 16},
+      {"IconRestore", 16, 16},     {"TvBg", 200, 36},           {"TvBg2", 200, 36},
+      {"TreeMarker", 16, 16},      {"ScrollTop", 13, 9},        {"ScrollMiddle", 13, 16},
+      {"ScrollBottom", 13, 9},     {"ScrollThumbTop", 13, 3},   {"ScrollThumbMiddle", 13, 16},
+      {"ScrollThumbBottom", 13, 3},
+  };
+  for (const Picture &p : pictures) {
+    const QPixmap pm = SkinPixmap(p.name);
+    ASSERT_FALSE(pm.isNull()) << p.name;
+    EXPECT_EQ(pm.size(), QSize(p.width, p.height)) << p.name;
+  }
+}
+
 TEST(SkinImages, NamesAreStoredInUpperCaseAndFoundInAnyCase) {
   const QStringList stored = SkinImageNames();
   ASSERT_TRUE(stored.contains("HOMEPAGE1"));

@@ -353,6 +353,56 @@ void DrawAll() {
   };
   AddPicture("NameBar", {16, 41}, bar);
   AddPicture("PlayBar", {16, 41}, bar);
+  // Behind the three left-panel tabs; its bottom line meets the tabs' border.
+  AddPicture("TabStrip", {200, 41}, [](QPainter &p) {
+    QLinearGradient g(QPointF(0, 0), QPointF(0, 41));
+    g.setColorAt(0, c::White);
+    g.setColorAt(1, c::SkyMist);
+    p.fillRect(QRectF(0, 0, 200, 41), g);
+    p.fillRect(QRectF(0, 40, 200, 1), QColor(156, 203, 242));
+  });
+
+  // --- list trees: row backgrounds, selection marker, picture scroll bar -----
+  AddPicture("TvBg", {200, 36}, [](QPainter &p) {
+    p.fillRect(QRectF(0, 0, 200, 36), QColor(254, 254, 254));
+    // A dotted divider at the bottom of every row.
+    for (int x = 8; x < 192; x += 4)
+      p.fillRect(QRectF(x, 35, 2, 1), QColor(214, 232, 248));
+  });
+  AddPicture("TvBg2", {200, 36}, [](QPainter &p) { p.fillRect(QRectF(0, 0, 200, 36), QColor(254, 254, 254)); });
+  AddPicture("TreeMarker", {16, 16}, [](QPainter &p) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(c::Orange);
+    p.drawEllipse(QRectF(1, 1, 14, 14));
+    DrawIcon(p, Icon::ArrowRight, QRectF(4, 4, 8, 8), c::White);
+  });
+  auto track = [](QPainter &p, QRectF r, bool top, bool bottom) {
+    const qreal rad = 6;
+    QPainterPath path;
+    path.addRoundedRect(QRectF(r.left() + 2.5, r.top() + (top ? 0.5 : -rad - 1), 8,
+                               r.height() + (top ? 0 : rad + 1) + (bottom ? -1 : rad + 1)),
+                        4, 4);
+    p.setClipRect(r);
+    p.setPen(QPen(QColor(196, 222, 245), 1));
+    p.setBrush(c::SkyMist);
+    p.drawPath(path);
+  };
+  AddPicture("ScrollTop", {13, 9}, [&](QPainter &p) { track(p, QRectF(0, 0, 13, 9), true, false); });
+  AddPicture("ScrollMiddle", {13, 16}, [&](QPainter &p) { track(p, QRectF(0, 0, 13, 16), false, false); });
+  AddPicture("ScrollBottom", {13, 9}, [&](QPainter &p) { track(p, QRectF(0, 0, 13, 9), false, true); });
+  auto thumb = [](QPainter &p, QRectF r, bool top, bool bottom) {
+    QPainterPath path;
+    path.addRoundedRect(QRectF(r.left() + 3, r.top() + (top ? 0 : -6), 7,
+                               r.height() + (top ? 0 : 6) + (bottom ? 0 : 6)),
+                        3.5, 3.5);
+    p.setClipRect(r);
+    p.setPen(Qt::NoPen);
+    p.setBrush(c::Sky);
+    p.drawPath(path);
+  };
+  AddPicture("ScrollThumbTop", {13, 3}, [&](QPainter &p) { thumb(p, QRectF(0, 0, 13, 3), true, false); });
+  AddPicture("ScrollThumbMiddle", {13, 16}, [&](QPainter &p) { thumb(p, QRectF(0, 0, 13, 16), false, false); });
+  AddPicture("ScrollThumbBottom", {13, 3}, [&](QPainter &p) { thumb(p, QRectF(0, 0, 13, 3), false, true); });
 
   // --- dialog template pieces ----------------------------------------------
   auto dlgTitle = [](QPainter &p, int w) {
