@@ -1,0 +1,60 @@
+#pragma once
+// The main window's life cycle, in the fixed order the program relies on:
+// creation (FormCreate, InitMainWindow), the first showing (OnFirstShow,
+// reached through the message channel "uishow"), and destruction
+// (FormDestroy).  Also the change handlers of the two hidden message
+// channels edtShowmessage and edtWsClientLogin.
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+#include <QString>
+
+
+
+class TfrmMain;
+
+// Texts of the message channels.
+inline const QString MsgUiShow = QStringLiteral("uishow");
+inline const QString MsgWsLogin = QStringLiteral("wslogin");
+inline const QString MsgWsClientLogin = QStringLiteral("wsClientLogin");
+
+class StartupSequence : public QObject {
+  Q_OBJECT
+public:
+  explicit StartupSequence(TfrmMain *form);
+
+  // Creation of the main window, in this order: Chinese locale,
+  // CapEngineDataFile, InitMainWindow, removal of AppDir/backup, the play
+  // list and the cache pruning, and for a hidden start the first-show
+  // message at once.
+  void FormCreate();
+  void InitMainWindow();
+  // The window is shown for the first time: unless the start was hidden,
+  // "uishow" goes into the message channel.
+  void FormShow();
+  // The "uishow" message: start page, run-at-start on the third start or the
+  // focus to the browser panel, the engine sign-in.
+  void OnFirstShow();
+  // Destruction: the audio player, the engine, the tray icon.  Runs once;
+  // every step's failure is ignored.
+  void FormDestroy();
+  bool destroyed() const { return m_destroyed; }
+
+  // Change handlers of the message channels (connected to the boxes).
+  void edtShowmessageChange();
+  void edtWsClientLoginChange();
+
+Q_SIGNALS:
+  // Reported for tests and diagnostics: one line per step that ran, in order
+  // ("FormCreate", "InitMainWindow", "OnFirstShow", "FormDestroy", ...).
+  void stepRan(const QString &step);
+
+private:
+  void step(const QString &name);
+  void StartClientLogin();
+
+  TfrmMain *m_form;
+  bool m_destroyed = false;
+  QList<QPointer<QThread>> m_signInWorkers;
+};
