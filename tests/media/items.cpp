@@ -8,6 +8,10 @@ QString ItemsPath() {
   return QString::fromLocal8Bit(qgetenv("KESTROVA_SOURCE_DIR")) + "/portal/data/items.tsv";
 }
 
+QString MediaDir() {
+  return QString::fromLocal8Bit(qgetenv("KESTROVA_BUILD_DIR")) + "/portal/media";
+}
+
 QVector<Item> LoadItems(const QString& path, QString* error) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) {

@@ -14,5 +14,7 @@ struct Item {
 // why in *error.
 QVector<Item> LoadItems(const QString& path, QString* error);
 QString ItemsPath();
+// Where the build puts the media files.
+QString MediaDir();
 
 }  // namespace media_test

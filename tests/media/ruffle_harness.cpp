@@ -25,10 +25,6 @@ QString RuffleDir() {
   return QString::fromLocal8Bit(qgetenv("KESTROVA_SOURCE_DIR")) + "/node_modules/@ruffle-rs/ruffle";
 }
 
-QString MediaDir() {
-  return QString::fromLocal8Bit(qgetenv("KESTROVA_BUILD_DIR")) + "/portal/media";
-}
-
 namespace {
 
 std::string MimeOf(const std::string& path) {

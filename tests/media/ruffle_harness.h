@@ -11,11 +11,12 @@
 
 #include <memory>
 
+#include "items.h"
+
 namespace media_test {
 
-// Folders the harness serves: the Ruffle runtime and the built media.
+// The Ruffle runtime the harness serves beside the media (MediaDir()).
 QString RuffleDir();
-QString MediaDir();
 
 struct PlayerOptions {
   QString movie;       // path under the media folder, e.g. "120.swf"
