@@ -17,13 +17,10 @@ const QColor kLinkColour(35, 135, 208);
 const QColor kLinkHover(0, 0, 255);
 
 QLabel *Text(QWidget *parent, const QString &text, QPoint at, const QColor &colour) {
-  auto *l = new QLabel(text, parent);
-  l->setFont(TfrmWinTemplate::DialogFont());
+  QLabel *l = TfrmWinTemplate::AddText(parent, text, at);
   QPalette pal = l->palette();
   pal.setColor(QPalette::WindowText, colour);
   l->setPalette(pal);
-  l->move(at);
-  l->adjustSize();
   return l;
 }
 }  // namespace
@@ -46,11 +43,7 @@ TfrmAbout::TfrmAbout(QWidget *owner) : TfrmWinTemplate(owner, QSize(308, 235)) {
   lblContract->setMouseTracking(true);
   lblContract->installEventFilter(this);
 
-  limgOk = new tLxsimage(pnlMain);
-  limgOk->setGeometry(100, 135, 80, 26);
-  limgOk->setCursor(Qt::PointingHandCursor);
-  auto *ok = new SkinButton(limgOk, QStringLiteral("ok"));
-  connect(ok, &SkinButton::clicked, this, [this] { close(); });
+  limgOk = AddButton(pnlMain, QStringLiteral("ok"), QRect(100, 135, 80, 26), [this] { close(); });
 }
 
 void TfrmAbout::setContractHover(bool over) {

@@ -9,44 +9,21 @@
 #include <QLabel>
 #include <QRadioButton>
 
-namespace {
-void Grey(QWidget *w) {
-  w->setFont(TfrmWinTemplate::DialogFont());
-  QPalette pal = w->palette();
-  pal.setColor(QPalette::WindowText, TfrmWinTemplate::TextColour());
-  pal.setColor(QPalette::ButtonText, TfrmWinTemplate::TextColour());
-  w->setPalette(pal);
-}
-
-tLxsimage *Button(QWidget *parent, const QString &skin, int x, int y) {
-  auto *img = new tLxsimage(parent);
-  img->setGeometry(x, y, 80, 26);
-  img->setCursor(Qt::PointingHandCursor);
-  new SkinButton(img, skin);
-  return img;
-}
-}  // namespace
-
 TfrmCloseSystem::TfrmCloseSystem(QWidget *owner) : TfrmWinTemplate(owner, QSize(312, 220)) {
   setCaption(QStringLiteral("Kestrova提示"));
-  auto *label = new QLabel(QStringLiteral("您点击了关闭按钮，您是想："), pnlMain);
-  Grey(label);
-  label->move(24, 23);
-  label->adjustSize();
+  AddText(pnlMain, QStringLiteral("您点击了关闭按钮，您是想："), QPoint(24, 23));
   RadioButton1 = new QRadioButton(QStringLiteral("最小化到托盘(挂机可优先升级新游戏)"), pnlMain);
   RadioButton2 = new QRadioButton(QStringLiteral("关闭Kestrova游戏"), pnlMain);
   for (QRadioButton *rb : {RadioButton1, RadioButton2}) {
-    Grey(rb);
+    StyleText(rb);
     rb->adjustSize();
   }
   RadioButton1->move(36, 54);
   RadioButton2->move(36, 85);
   RadioButton2->setChecked(true);
-  limgOk = Button(pnlMain, QStringLiteral("ok"), 38, 120);
-  limgCancel = Button(pnlMain, QStringLiteral("cancel"), 132, 120);
-  connect(limgOk->findChild<SkinButton *>(), &SkinButton::clicked, this, &TfrmCloseSystem::limgOkClick);
-  connect(limgCancel->findChild<SkinButton *>(), &SkinButton::clicked, this,
-          &TfrmCloseSystem::limgCancelClick);
+  limgOk = AddButton(pnlMain, QStringLiteral("ok"), QRect(38, 120, 80, 26), [this] { limgOkClick(); });
+  limgCancel = AddButton(pnlMain, QStringLiteral("cancel"), QRect(132, 120, 80, 26),
+                         [this] { limgCancelClick(); });
 }
 
 void TfrmCloseSystem::limgOkClick() {

@@ -20,15 +20,6 @@ QString DisplayText(QString text) {
   return text;
 }
 
-tLxsimage *SkinnedButton(QWidget *parent, const QString &skin, QPoint at) {
-  auto *img = new tLxsimage(parent);
-  img->setGeometry(at.x(), at.y(), 80, 26);
-  img->setCursor(Qt::PointingHandCursor);
-  new SkinButton(img, skin);
-  return img;
-}
-
-SkinButton *SkinOf(tLxsimage *img) { return img->findChild<SkinButton *>(); }
 }  // namespace
 
 int HalfToEven(int difference) {
@@ -44,18 +35,11 @@ int HalfToEven(int difference) {
 
 TfrmHint::TfrmHint(QWidget *owner) : TfrmWinTemplate(owner, QSize(250, 173)) {
   setCaption(QStringLiteral("Kestrova提示"));
-  lblHint = new QLabel(pnlMain);
+  lblHint = AddText(pnlMain, QString(), QPoint(24, 23));
   lblHint->setObjectName(QStringLiteral("lblHint"));
-  lblHint->move(24, 23);
-  lblHint->setFont(DialogFont());
   lblHint->setTextFormat(Qt::PlainText);
-  lblHint->setTextInteractionFlags(Qt::NoTextInteraction);
-  QPalette pal = lblHint->palette();
-  pal.setColor(QPalette::WindowText, TextColour());
-  lblHint->setPalette(pal);
-  limgOk = SkinnedButton(pnlMain, QStringLiteral("ok"), QPoint(71, 75));
+  limgOk = AddButton(pnlMain, QStringLiteral("ok"), QRect(71, 75, 80, 26), [this] { limgOkClick(); });
   m_buttons = {limgOk};
-  connect(SkinOf(limgOk), &SkinButton::clicked, this, [this] { limgOkClick(); });
 }
 
 void TfrmHint::setText(const QString &text) {
@@ -87,9 +71,9 @@ void TfrmHint::limgOkClick() { close(); }
 
 TfrmMessageBox::TfrmMessageBox(QWidget *owner) : TfrmHint(owner) {
   limgOk->move(24, 75);
-  limgCancel = SkinnedButton(pnlMain, QStringLiteral("cancel"), QPoint(118, 75));
+  limgCancel = AddButton(pnlMain, QStringLiteral("cancel"), QRect(118, 75, 80, 26),
+                         [this] { limgCancelClick(); });
   m_buttons = {limgOk, limgCancel};
-  connect(SkinOf(limgCancel), &SkinButton::clicked, this, &TfrmMessageBox::limgCancelClick);
 }
 
 void TfrmMessageBox::limgOkClick() {

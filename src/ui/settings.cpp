@@ -20,22 +20,6 @@ std::function<QString(const QString &, const QString &)> g_chooser;
 
 const QString kRefused = QStringLiteral("没有权限创建下载文件夹。");
 
-void Grey(QWidget *w) {
-  w->setFont(TfrmWinTemplate::DialogFont());
-  QPalette pal = w->palette();
-  pal.setColor(QPalette::WindowText, TfrmWinTemplate::TextColour());
-  pal.setColor(QPalette::ButtonText, TfrmWinTemplate::TextColour());
-  w->setPalette(pal);
-}
-
-QLabel *Text(QWidget *parent, const QString &text, int x, int y) {
-  auto *l = new QLabel(text, parent);
-  Grey(l);
-  l->move(x, y);
-  l->adjustSize();
-  return l;
-}
-
 bool WriteInfo(const char *key, const QString &value) {
   return WriteIniValue(LocalIniFile, QString::fromLatin1(LocalIniSection), QString::fromLatin1(key), value);
 }
@@ -47,9 +31,9 @@ TfrmSettings::TfrmSettings(SettingsHooks hooks, QWidget *owner)
   if (!m_hooks.isAutorunRegistered)
     m_hooks.isAutorunRegistered = [] { return IsAutorunRegistered(); };
 
-  Text(pnlMain, QStringLiteral("开机设置："), 8, 8);
+  AddText(pnlMain, QStringLiteral("开机设置："), QPoint(8, 8));
   CheckBox1 = new QCheckBox(QStringLiteral("开机自动运行"), pnlMain);
-  Grey(CheckBox1);
+  StyleText(CheckBox1);
   CheckBox1->move(38, 27);
   CheckBox1->adjustSize();
   // Without the engine's switch the box could not be applied: show it
@@ -57,33 +41,26 @@ TfrmSettings::TfrmSettings(SettingsHooks hooks, QWidget *owner)
   CheckBox1->setEnabled(static_cast<bool>(m_hooks.setPcRun));
   connect(CheckBox1, &QCheckBox::clicked, this, &TfrmSettings::CheckBox1Click);
 
-  Text(pnlMain, QStringLiteral("关闭主窗口时："), 8, 59);
+  AddText(pnlMain, QStringLiteral("关闭主窗口时："), QPoint(8, 59));
   rbtnCloseSystem = new QRadioButton(QStringLiteral("退出程序"), pnlMain);
   rbtnHideWin = new QRadioButton(QStringLiteral("最小化到托盘"), pnlMain);
   for (QRadioButton *rb : {rbtnCloseSystem, rbtnHideWin}) {
-    Grey(rb);
+    StyleText(rb);
     rb->adjustSize();
   }
   rbtnCloseSystem->move(37, 79);
   rbtnHideWin->move(136, 79);
 
-  Text(pnlMain, QStringLiteral("本地化文件位置："), 8, 112);
+  AddText(pnlMain, QStringLiteral("本地化文件位置："), QPoint(8, 112));
   edtDownloadDir = new QLineEdit(pnlMain);
   edtDownloadDir->setFont(DialogFont());
   edtDownloadDir->setGeometry(40, 134, 203, 21);
-  imgBorwse = new tLxsimage(pnlMain);
-  imgBorwse->setGeometry(246, 133, 42, 21);
-  imgBorwse->setCursor(Qt::PointingHandCursor);
+  imgBorwse = AddButton(pnlMain, QStringLiteral("browse"), QRect(246, 133, 42, 21),
+                        [this] { imgBorwseClick(); });
   imgBorwse->setToolTip(QStringLiteral("选择你要保存文件的目录"));
-  auto *browse = new SkinButton(imgBorwse, QStringLiteral("browse"));
-  connect(browse, &SkinButton::clicked, this, &TfrmSettings::imgBorwseClick);
 
   m_bottomBar = new QWidget(pnlMain);
-  limgOk = new tLxsimage(m_bottomBar);
-  limgOk->setGeometry(119, 7, 80, 26);
-  limgOk->setCursor(Qt::PointingHandCursor);
-  auto *ok = new SkinButton(limgOk, QStringLiteral("ok"));
-  connect(ok, &SkinButton::clicked, this, [this] { limgOkClick(); });
+  limgOk = AddButton(m_bottomBar, QStringLiteral("ok"), QRect(119, 7, 80, 26), [this] { limgOkClick(); });
 
   FormCreate();
   resizeEvent(nullptr);

@@ -263,3 +263,29 @@ QFont TfrmWinTemplate::DialogFont(int pixelSize, bool bold) {
 }
 
 QColor TfrmWinTemplate::TextColour() { return QColor(157, 157, 157); }
+
+void TfrmWinTemplate::StyleText(QWidget *w) {
+  w->setFont(DialogFont());
+  QPalette pal = w->palette();
+  pal.setColor(QPalette::WindowText, TextColour());
+  pal.setColor(QPalette::ButtonText, TextColour());
+  w->setPalette(pal);
+}
+
+QLabel *TfrmWinTemplate::AddText(QWidget *parent, const QString &text, QPoint at) {
+  auto *l = new QLabel(text, parent);
+  StyleText(l);
+  l->move(at);
+  l->adjustSize();
+  return l;
+}
+
+tLxsimage *TfrmWinTemplate::AddButton(QWidget *parent, const QString &skin, const QRect &geometry,
+                                      std::function<void()> onClick) {
+  auto *img = new tLxsimage(parent);
+  img->setGeometry(geometry);
+  img->setCursor(Qt::PointingHandCursor);
+  auto *button = new SkinButton(img, skin);
+  QObject::connect(button, &SkinButton::clicked, img, std::move(onClick));
+  return img;
+}

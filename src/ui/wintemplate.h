@@ -52,6 +52,14 @@ public:
   static QFont DialogFont(int pixelSize = 13, bool bold = false);
   // Grey of the dialog texts, RGB(157, 157, 157).
   static QColor TextColour();
+  // Gives a label, check box or radio button the dialog font and grey.
+  static void StyleText(QWidget *w);
+  // A grey dialog text at `at` in `parent`, sized to its text.
+  static QLabel *AddText(QWidget *parent, const QString &text, QPoint at);
+  // A picture button with skin `skin` (state rule included) at `geometry`;
+  // `onClick` runs when it is clicked.
+  static tLxsimage *AddButton(QWidget *parent, const QString &skin, const QRect &geometry,
+                              std::function<void()> onClick);
 
   // --- Test seam -------------------------------------------------------------
   // When set, RunModal shows the dialog without a nested event loop and calls
