@@ -3,7 +3,8 @@
 //   kestrova-portal --port N --data DIR [--platform-ini FILE] [--seed DIR] [--scale N] [--verbose]
 //       builds or reuses its data in DIR, writes FILE (Config/platform.ini for a
 //       client), prints its base address as the first line and serves until
-//       SIGTERM or SIGINT.
+//       SIGTERM or SIGINT.  --verbose reports seed problems and every request
+//       on standard error.
 //   kestrova-portal --export-client DIR [--seed DIR]
 //       writes the files the client ships: Resource/xml/100093.xml and
 //       Resource/html/search/ (search.db and the files its result page loads).
@@ -21,6 +22,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -80,7 +83,11 @@ bool WritePlatformIni(const QString &file, const QString &root)
 int main(int argc, char **argv)
 {
     // SIGTERM and SIGINT are taken by sigwait() in the main thread; every
-    // thread started later inherits the mask.
+    // thread started later inherits the mask.  A shell starts background
+    // jobs with SIGINT ignored, and an ignored signal never reaches
+    // sigwait(), so both get their default disposition back first.
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);
@@ -197,16 +204,25 @@ int main(int argc, char **argv)
     }
     std::printf("%s\n", root.toUtf8().constData());
     std::fflush(stdout);
-    if (verbose)
+    if (verbose) {
         Fail(QStringLiteral("serving %1 with data in %2").arg(root, QDir(dataDir).absolutePath()));
+        server.LogRequests();
+    }
 
-    std::thread serving([&server] {
+    std::atomic<bool> served{false};
+    std::thread serving([&server, &served] {
         server.Run();
+        served = true;
         kill(getpid(), SIGTERM);   // a server that stops on its own ends the process too
     });
     int sig = 0;
     sigwait(&stopSignals, &sig);
-    server.Stop();
+    // A signal that comes before the serving thread has started listening
+    // would find nothing to stop: ask again until the thread is done.
+    while (!served) {
+        server.Stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     serving.join();
     return 0;
 }

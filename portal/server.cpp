@@ -99,7 +99,7 @@ PortalServer::PortalServer(const Model &model, Store &store)
     http_->set_payload_max_length(1024 * 1024);
     http_->set_keep_alive_timeout(3);
     http_->set_read_timeout(10);
-    http_->set_write_timeout(30);
+    http_->set_write_timeout(10);
     Routes();
 }
 
@@ -110,6 +110,13 @@ int PortalServer::Bind(int port)
     if (port == 0)
         return http_->bind_to_any_port("127.0.0.1");
     return http_->bind_to_port("127.0.0.1", port) ? port : -1;
+}
+
+void PortalServer::LogRequests()
+{
+    http_->set_logger([](const httplib::Request &req, const httplib::Response &res) {
+        std::fprintf(stderr, "%s %s -> %d\n", req.method.c_str(), req.target.c_str(), res.status);
+    });
 }
 
 void PortalServer::Run()

@@ -21,6 +21,7 @@ public:
     // Binds 127.0.0.1:port (0 = a free port); returns the port, or -1.
     int Bind(int port);
     void SetBaseAddress(const QString &base) { base_ = base; }
+    void LogRequests();   // one line per request on standard error
     void Run();     // serves until Stop()
     void Stop();
 

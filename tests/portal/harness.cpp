@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QXmlStreamReader>
+#include <csignal>
 #include <curl/curl.h>
 
 const QList<FixtureItem> &FixtureItems()
@@ -143,11 +144,11 @@ bool Portal::Start()
     return base_.startsWith(u"http://127.0.0.1:");
 }
 
-bool Portal::Stop()
+bool Portal::Stop(int signal)
 {
-    if (!proc_)
+    if (!proc_ || proc_->processId() <= 0)
         return false;
-    proc_->terminate();
+    ::kill(static_cast<pid_t>(proc_->processId()), signal);
     const bool ended = proc_->waitForFinished(10000);
     err_ = proc_->readAllStandardError();
     return ended && proc_->exitStatus() == QProcess::NormalExit && proc_->exitCode() == 0;

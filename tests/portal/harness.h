@@ -48,8 +48,8 @@ public:
     explicit Portal(const QString &root, const QStringList &extra = {});
     ~Portal();
     bool Start();
-    // SIGTERM; true when the process ended by itself with exit code 0.
-    bool Stop();
+    // Sends the signal; true when the process then ended with exit code 0.
+    bool Stop(int signal = 15);
     QString base() const { return base_; }
     QString dataDir() const { return data_; }
     QString seedDir() const { return seed_; }

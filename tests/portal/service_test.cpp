@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <QtEndian>
 #include <QXmlStreamReader>
+#include <csignal>
 #include <sqlite3.h>
 
 namespace {
@@ -287,6 +288,14 @@ TEST(PortalRestart, StateSurvivesARestart)
     EXPECT_EQ(XmlValue(Login(p, "xiaoming", "123456").body, "getExpValue"), "2") << "the login count persists";
     EXPECT_EQ(QFileInfo(p.dataDir() + "/search.db").lastModified(), built) << "derived data is reused";
     EXPECT_TRUE(p.Stop());
+
+    // Started as a shell starts a background job (SIGINT ignored), an
+    // interrupt still ends it cleanly.
+    auto *previous = std::signal(SIGINT, SIG_IGN);
+    const bool started = p.Start();
+    std::signal(SIGINT, previous);
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(p.Stop(SIGINT));
 }
 
 TEST(PortalExport, ClientFilesMatchWhatThePortalServes)
