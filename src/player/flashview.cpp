@@ -1,0 +1,286 @@
+#include "player/flashview.h"
+
+#include "app/globals.h"
+#include "player/mediaserver.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+
+namespace {
+
+// The player page.  It reports to the control through console lines of the
+// form "kestrova:<kind>:<serial>:<text>".
+constexpr char PlayerPage[] = R"HTML(<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>player</title>
+<style>
+html,body{margin:0;padding:0;width:100%;height:100%;overflow:hidden;background:#000}
+#stage{width:100%;height:100%}
+#stage>*{width:100%;height:100%;display:block}
+</style>
+<script>
+window.RufflePlayer = {config: {
+  publicPath: "@RUFFLE@", polyfills: false, autoplay: "on", unmuteOverlay: "hidden",
+  splashScreen: false, contextMenu: "off", letterbox: "off", logLevel: "error",
+  showSwfDownload: false, warnOnUnsupportedContent: false, allowFullscreen: false
+}};
+</script>
+<script src="@RUFFLE@ruffle.js"></script>
+</head><body><div id="stage"></div>
+<script>
+(function () {
+  var stage = document.getElementById("stage");
+  var current = null, serial = 0;
+  function report(kind, s, text) { console.log("kestrova:" + kind + ":" + s + ":" + (text || "")); }
+  function clear() { if (current) { current.remove(); current = null; } stage.textContent = ""; }
+  // The first frame is there once the runtime's canvas holds painted pixels.
+  function watch(p, s) {
+    var started = performance.now();
+    function tick() {
+      if (s !== serial) return;
+      var c = p.shadowRoot && p.shadowRoot.querySelector("canvas");
+      var painted = false;
+      if (c && c.width > 0 && c.height > 0) {
+        try {
+          var g = c.getContext("2d");
+          if (g) {
+            var w = c.width, h = c.height, pts = [[w >> 1, h >> 1], [1, 1], [w - 2, h - 2]];
+            for (var i = 0; i < pts.length && !painted; i++)
+              painted = g.getImageData(pts[i][0], pts[i][1], 1, 1).data[3] !== 0;
+          } else {
+            painted = p.readyState === 2 && performance.now() - started > 0;
+          }
+        } catch (e) { painted = true; }
+      }
+      if (painted) { report("frame", s); return; }
+      requestAnimationFrame(tick);
+    }
+    requestAnimationFrame(tick);
+  }
+  window.kestrovaPlay = function (s, o) {
+    clear();
+    serial = s;
+    var p = window.RufflePlayer.newest().createPlayer();
+    current = p;
+    stage.appendChild(p);
+    var options = { url: o.url, parameters: o.parameters, scale: o.scale };
+    if (o.background) options.backgroundColor = o.background;
+    p.ruffle().load(options).then(function () {
+      if (s !== serial) return;
+      report("started", s, o.url);
+      try { p.focus(); } catch (e) {}
+      watch(p, s);
+    }).catch(function (e) { if (s === serial) report("failed", s, String(e)); });
+  };
+  window.kestrovaStop = function (s) { serial = s; clear(); report("stopped", s); };
+  var ok = !!(window.RufflePlayer && window.RufflePlayer.newest && window.RufflePlayer.newest());
+  report(ok ? "ready" : "failed", 0, ok ? "" : "runtime missing");
+})();
+</script></body></html>
+)HTML";
+
+}  // namespace
+
+class TFlashPage : public QWebEnginePage {
+public:
+    TFlashPage(TFlashView *view) : QWebEnginePage(view), m_view(view) {}
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
+                                  const QString &) override
+    {
+        static const QString prefix = QStringLiteral("kestrova:");
+        if (!message.startsWith(prefix))
+            return;
+        const QString rest = message.mid(prefix.size());
+        const qsizetype a = rest.indexOf(u':');
+        const qsizetype b = a < 0 ? -1 : rest.indexOf(u':', a + 1);
+        if (b < 0)
+            return;
+        m_view->pageMessage(rest.left(a), rest.mid(a + 1, b - a - 1).toInt(), rest.mid(b + 1));
+    }
+
+private:
+    TFlashView *m_view;
+};
+
+TFlashView::TFlashView(QWidget *parent) : QWebEngineView(parent)
+{
+    setObjectName(QStringLiteral("ShockwaveFlash1"));
+    setContextMenuPolicy(Qt::NoContextMenu);
+    setFocusPolicy(Qt::StrongFocus);
+    m_page = new TFlashPage(this);
+    m_page->setBackgroundColor(Qt::black);
+    QWebEngineSettings *s = m_page->settings();
+    s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+    s->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+    s->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    s->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    setPage(m_page);
+    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        if (!ok) {
+            m_ready = false;
+            Q_EMIT movieFailed(QStringLiteral("player page did not load"));
+        }
+    });
+    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus, int) {
+                // A crashed runtime takes the page with it: start afresh.
+                m_ready = false;
+                if (m_playing) {
+                    m_playing = false;
+                    Q_EMIT movieFailed(QStringLiteral("player process ended"));
+                }
+                QTimer::singleShot(0, this, [this] { loadPlayerPage(); });
+            });
+    m_server = TMediaServer::Acquire();
+    loadPlayerPage();
+}
+
+TFlashView::~TFlashView() = default;
+
+QString TFlashView::StopMovie()
+{
+    return AppDir + QStringLiteral("flvplayer.swf?file=0.swf");
+}
+
+QString TFlashView::ScaleModeName(int mode)
+{
+    switch (mode) {
+    case 1: return QStringLiteral("noBorder");
+    case 2: return QStringLiteral("exactFit");
+    case 3: return QStringLiteral("noScale");
+    default: return QStringLiteral("showAll");
+    }
+}
+
+QString TFlashView::BackgroundColorText(int color)
+{
+    if (color < 0)
+        return QString();
+    return QStringLiteral("#%1").arg(color & 0xffffff, 6, 16, QLatin1Char('0')).toUpper();
+}
+
+void TFlashView::loadPlayerPage()
+{
+    m_ready = false;
+    if (!m_server)
+        return;
+    m_server->setRoots({AppDir, CacheDir, DownloadDir});
+    const QString ruffle = m_server->urlForPath(AppDir + QStringLiteral("ruffle/ruffle.js"));
+    if (ruffle.isEmpty())
+        return;
+    QByteArray html(PlayerPage);
+    const QString base = ruffle.left(ruffle.size() - int(sizeof("ruffle.js")) + 1);
+    html.replace("@RUFFLE@", base.toUtf8());
+    m_server->addPage(QStringLiteral("player.html"), html, "text/html; charset=utf-8");
+    m_page->load(QUrl(m_server->pageUrl(QStringLiteral("player.html"))));
+}
+
+void TFlashView::pageMessage(const QString &kind, int serial, const QString &text)
+{
+    if (kind == u"ready") {
+        m_ready = true;
+        Q_EMIT ready();
+        if (!m_pending.isEmpty()) {
+            const QString script = m_pending;
+            m_pending.clear();
+            m_page->runJavaScript(script);
+        }
+        return;
+    }
+    if (serial != m_serial)
+        return;   // about a movie that was replaced since
+    if (kind == u"started") {
+        Q_EMIT movieStarted(text);
+    } else if (kind == u"frame") {
+        Q_EMIT firstFrame();
+    } else if (kind == u"failed") {
+        m_playing = false;
+        Q_EMIT movieFailed(text);
+    } else if (kind == u"stopped") {
+        Q_EMIT movieStopped();
+    }
+}
+
+void TFlashView::runWhenReady(const QString &script)
+{
+    if (m_ready) {
+        m_page->runJavaScript(script);
+    } else {
+        // Only the newest request matters: a movie set while the page loads
+        // replaces the one set before it.
+        m_pending = script;
+        if (m_page->url().isEmpty())
+            loadPlayerPage();
+    }
+}
+
+void TFlashView::stopPlayback()
+{
+    ++m_serial;
+    m_playing = false;
+    m_movieUrl.clear();
+    runWhenReady(QStringLiteral("window.kestrovaStop && window.kestrovaStop(%1)").arg(m_serial));
+}
+
+void TFlashView::setMovie(const QString &movie)
+{
+    m_movie = movie;
+    if (movie.isEmpty() || movie == StopMovie()) {
+        stopPlayback();
+        return;
+    }
+    if (!m_server) {
+        Q_EMIT movieFailed(QStringLiteral("player server not running"));
+        return;
+    }
+    // The folders may have changed (settings) since the page was loaded.
+    m_server->setRoots({AppDir, CacheDir, DownloadDir});
+    const QString url = m_server->urlForPath(movie);
+    if (url.isEmpty()) {
+        stopPlayback();
+        Q_EMIT movieFailed(QStringLiteral("movie not found: ") + movie);
+        return;
+    }
+    ++m_serial;
+    m_playing = true;
+    m_movieUrl = url;
+    QJsonObject options;
+    options.insert(QStringLiteral("url"), url);
+    options.insert(QStringLiteral("parameters"), m_flashVars);
+    options.insert(QStringLiteral("scale"), ScaleModeName(m_scaleMode));
+    options.insert(QStringLiteral("background"), BackgroundColorText(m_backgroundColor));
+    const QString json = QString::fromUtf8(QJsonDocument(options).toJson(QJsonDocument::Compact));
+    runWhenReady(QStringLiteral("window.kestrovaPlay(%1, %2)").arg(m_serial).arg(json));
+}
+
+bool TFlashView::waitReady(int timeoutMs)
+{
+    if (m_ready)
+        return true;
+    if (!m_server)
+        return false;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(this, &TFlashView::ready, &loop, &QEventLoop::quit);
+    connect(this, &TFlashView::movieFailed, &loop, &QEventLoop::quit);
+    timer.start(timeoutMs);
+    loop.exec();
+    return m_ready;
+}
+
+bool TFlashView::IsFlashAvailable(int timeoutMs)
+{
+    if (AppDir.isEmpty() || !QFileInfo(AppDir + QStringLiteral("ruffle/ruffle.js")).isFile())
+        return false;
+    TFlashView probe;
+    return probe.waitReady(timeoutMs);
+}

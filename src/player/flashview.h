@@ -1,0 +1,95 @@
+#pragma once
+// The Flash player control: a web view that shows our own player page, which
+// runs the Flash runtime (Ruffle, WebAssembly) from AppDir/ruffle/.  The
+// page, the runtime and the movies come from the player's loopback server
+// (TMediaServer), which serves files of AppDir, CacheDir and DownloadDir only.
+//
+// The control keeps the property names of the Flash control the rest of the
+// program talks to:
+//   Movie            local path of the movie, "?query" allowed; setting it
+//                    loads the movie with the properties below.  Setting it
+//                    to AppDir + "flvplayer.swf?file=0.swf" (or to empty text)
+//                    ends whatever was playing.
+//   FlashVars        the movie's variables ("a=1&b=2"), read when Movie is set
+//   Loop             kept for callers; the runtime has no switch for it, and
+//                    the movies played here loop or stop by their own script
+//   ScaleMode        0 show all, 1 no border, 2 exact fit, 3 no scale
+//   BackgroundColor  0xRRGGBB, -1 = the movie's own background
+#include <QString>
+#include <QWebEngineView>
+#include <memory>
+
+class TMediaServer;
+class TFlashPage;
+
+class TFlashView : public QWebEngineView {
+    Q_OBJECT
+public:
+    explicit TFlashView(QWidget *parent = nullptr);
+    ~TFlashView() override;
+
+    QString Movie() const { return m_movie; }
+    void setMovie(const QString &movie);
+    QString FlashVars() const { return m_flashVars; }
+    void setFlashVars(const QString &vars) { m_flashVars = vars; }
+    bool Loop() const { return m_loop; }
+    void setLoop(bool loop) { m_loop = loop; }
+    int ScaleMode() const { return m_scaleMode; }
+    void setScaleMode(int mode) { m_scaleMode = mode; }
+    int BackgroundColor() const { return m_backgroundColor; }
+    void setBackgroundColor(int color) { m_backgroundColor = color; }
+
+    // The movie text that ends playback.
+    static QString StopMovie();
+
+    // True once the player page has loaded the runtime.
+    bool isReady() const { return m_ready; }
+    // True while a movie is loaded (from Movie set until it is ended).
+    bool isPlaying() const { return m_playing; }
+    // Address the current movie was loaded from (empty when none).
+    QString movieUrl() const { return m_movieUrl; }
+
+    // Waits (running the event loop) until the page is ready; false on time-out.
+    bool waitReady(int timeoutMs);
+
+    // Can the player be created here?  False when AppDir/ruffle/ruffle.js is
+    // missing, the loopback server cannot listen, or the web view does not
+    // load the player page within `timeoutMs`.  Creates and frees one player.
+    static bool IsFlashAvailable(int timeoutMs = 20000);
+
+    // The runtime's name for a ScaleMode value ("showAll", "noBorder",
+    // "exactFit", "noScale"); other values give "showAll".
+    static QString ScaleModeName(int mode);
+    // "#RRGGBB" for a BackgroundColor value, empty for -1 (the movie's own).
+    static QString BackgroundColorText(int color);
+
+Q_SIGNALS:
+    void ready();
+    // The runtime accepted the movie and started it.
+    void movieStarted(const QString &url);
+    // The first frame of the movie was painted.
+    void firstFrame();
+    // The movie could not be loaded (missing file, runtime error).
+    void movieFailed(const QString &reason);
+    void movieStopped();
+
+private:
+    friend class TFlashPage;
+    void pageMessage(const QString &kind, int serial, const QString &text);
+    void loadPlayerPage();
+    void runWhenReady(const QString &script);
+    void stopPlayback();
+
+    std::shared_ptr<TMediaServer> m_server;
+    TFlashPage *m_page = nullptr;
+    QString m_movie;
+    QString m_flashVars;
+    bool m_loop = true;
+    int m_scaleMode = 0;
+    int m_backgroundColor = -1;
+    bool m_ready = false;
+    bool m_playing = false;
+    int m_serial = 0;
+    QString m_movieUrl;
+    QString m_pending;   // script to run once the page is ready
+};

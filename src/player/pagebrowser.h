@@ -1,0 +1,21 @@
+#pragma once
+// Small operations on the program's page browsers.
+#include <QString>
+
+class QWebEngineView;
+
+// Opens the address in the browser.  A local file path (absolute) is opened
+// as a file address.  Failures are ignored.
+void OpenPage(QWebEngineView *browser, const QString &address);
+
+// Opens the address when it answers (asked twice, UrlAnswers), otherwise the
+// fallback address.  Failures are ignored.
+void OpenPageChecked(QWebEngineView *browser, const QString &address, const QString &fallback);
+
+// Once a page has loaded: the body scrolls automatically and has no border.
+// Does nothing when no page is loaded.
+void SetBrowserBodyStyle(QWebEngineView *browser);
+
+// AppDir + "Resource/Html/offline/OffLine.htm" (found whatever the case of
+// its folders), the page shown when a portal page does not answer.
+QString OfflinePagePath();
