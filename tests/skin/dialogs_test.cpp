@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -155,6 +156,27 @@ TEST(MessageBoxes, AskYesNoIsTrueOnlyForOk) {
     });
     EXPECT_EQ(AskYesNo("您确定退出吗?"), c.answer);
     EXPECT_TRUE(closed);
+  }
+}
+
+TEST(MessageBoxes, RealModalLoopWaitsForTheUser) {
+  // Without the test hook the box runs its own event loop; the caller goes
+  // on only once the box has closed, and the box is gone by then.
+  for (bool ok : {true, false}) {
+    QPointer<QWidget> shown;
+    QObject scope;  // a box the test could not find is closed, not waited for
+    QTimer::singleShot(5000, &scope, [] {
+      if (QWidget *w = QApplication::activeModalWidget())
+        w->close();
+    });
+    QTimer::singleShot(50, [&] {
+      auto *box = qobject_cast<TfrmMessageBox *>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      shown = box;
+      Click(ok ? box->limgOk : box->limgCancel);
+    });
+    EXPECT_EQ(AskYesNo("继续吗?"), ok);
+    EXPECT_TRUE(shown.isNull());
   }
 }
 
