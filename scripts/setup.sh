@@ -10,6 +10,7 @@ packages=(
   libcurl4-openssl-dev libcpp-httplib-dev libsqlite3-dev libgtest-dev googletest
   xvfb xauth libgl1-mesa-dri gstreamer1.0-plugins-good gstreamer1.0-libav
   fonts-wqy-zenhei haxe ffmpeg curl libjs-jquery
+  xdotool trayer
 )
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 
