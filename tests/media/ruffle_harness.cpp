@@ -116,6 +116,7 @@ struct RuffleHarness::Impl {
   int port = 0;
   bool pageLoaded = false;
   ConsolePage* webPage = nullptr;
+  std::unique_ptr<QWebEngineProfile> profile;  // outlives the view and its page
   std::unique_ptr<QWebEngineView> view;
   QString error;
   QWidget* input() { return view->focusProxy() ? view->focusProxy() : view.get(); }
@@ -131,7 +132,10 @@ RuffleHarness::RuffleHarness() : d(std::make_unique<Impl>()) {
   d->thread = std::thread([this] { d->server.listen_after_bind(); });
 
   d->view = std::make_unique<QWebEngineView>();
-  d->webPage = new ConsolePage(QWebEngineProfile::defaultProfile(), d->view.get());
+  // A profile that keeps nothing on disk, so that several test programs can
+  // run side by side.
+  d->profile = std::make_unique<QWebEngineProfile>();
+  d->webPage = new ConsolePage(d->profile.get(), d->view.get());
   d->view->setPage(d->webPage);
   d->view->setAttribute(Qt::WA_DontShowOnScreen, false);
 }
@@ -198,6 +202,42 @@ QImage RuffleHarness::grab() {
   return d->view->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+bool RuffleHarness::waitFor(const std::function<bool(const QImage&)>& pred, int timeoutMs, QImage* last) {
+  QElapsedTimer t;
+  t.start();
+  for (;;) {
+    const QImage img = grab();
+    if (last) *last = img;
+    if (pred(img)) return true;
+    if (t.elapsed() > timeoutMs) return false;
+    wait(150);
+  }
+}
+
+bool RuffleHarness::moves(const QRect& rect, double fraction, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  QImage a = grab();
+  for (;;) {
+    wait(250);
+    const QImage b = grab();
+    if (ChangedFraction(a, b, rect) > fraction) return true;
+    if (t.elapsed() > timeoutMs) return false;
+    a = b;
+  }
+}
+
+bool RuffleHarness::holdsStill(const QRect& rect, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  for (;;) {
+    const QImage a = grab();
+    wait(600);
+    if (ChangedFraction(a, grab(), rect) < 0.01) return true;
+    if (t.elapsed() > timeoutMs) return false;
+  }
+}
+
 void RuffleHarness::click(QPoint at) {
   QTest::mouseMove(d->input(), at);
   wait(30);
@@ -233,15 +273,23 @@ void RuffleHarness::holdKey(int qtKey, int ms) {
 void RuffleHarness::pressKey(int qtKey) { holdKey(qtKey, 60); }
 
 QVariant RuffleHarness::eval(const QString& script, int timeoutMs) {
-  QVariant result;
+  // The answer may come after the wait has given up: it then lands in the
+  // shared state, never in a loop that no longer exists.
+  struct Pending {
+    QVariant result;
+    QEventLoop* loop = nullptr;
+  };
+  auto pending = std::make_shared<Pending>();
   QEventLoop loop;
-  d->webPage->runJavaScript(script, [&](const QVariant& v) {
-    result = v;
-    loop.quit();
+  pending->loop = &loop;
+  d->webPage->runJavaScript(script, [pending](const QVariant& v) {
+    pending->result = v;
+    if (pending->loop) pending->loop->quit();
   });
   QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
   loop.exec();
-  return result;
+  pending->loop = nullptr;
+  return pending->result;
 }
 
 QStringList RuffleHarness::problems() const { return d->webPage->problems; }

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 #include "items.h"
@@ -45,6 +46,15 @@ class RuffleHarness {
   // Grabs what the view shows now.
   QImage grab();
 
+  // Waiting for the picture, patient with a busy machine: each returns as
+  // soon as it holds, false when it still does not after timeoutMs.
+  // A grab for which pred is true (the grab is kept in *last).
+  bool waitFor(const std::function<bool(const QImage&)>& pred, int timeoutMs = 8000, QImage* last = nullptr);
+  // Two grabs a moment apart differ in more than fraction of rect.
+  bool moves(const QRect& rect, double fraction, int timeoutMs = 8000);
+  // Two grabs 600 ms apart differ in less than 1% of rect.
+  bool holdsStill(const QRect& rect, int timeoutMs = 8000);
+
   // Input, in view coordinates.
   void click(QPoint at);
   void drag(QPoint from, QPoint to, int steps = 12);
@@ -52,7 +62,7 @@ class RuffleHarness {
   void pressKey(int qtKey);
 
   // Runs a script in the page and returns its result.
-  QVariant eval(const QString& script, int timeoutMs = 5000);
+  QVariant eval(const QString& script, int timeoutMs = 15000);
 
   // Console messages of level warning or error since the last open().
   QStringList problems() const;

@@ -79,123 +79,100 @@ TEST(Games, EveryGameLoadsDrawsAndMoves) {
     ++games;
     SCOPED_TRACE(item.file.toStdString() + " " + item.name.toStdString());
     ASSERT_TRUE(h.open(Movie(item.file))) << h.lastError().toStdString();
-    h.wait(500);
-    const QImage a = h.grab();
-    h.wait(700);
-    const QImage b = h.grab();
-    SaveShot(b, item.id);
-    const QRect all = b.rect();
-    EXPECT_GE(ColourCount(b, all), 5) << "the game draws next to nothing";
-    EXPECT_GT(ChangedFraction(a, b, all), 0.0005) << "nothing moves by itself";
+    const QRect all(0, 0, 550, 400);
+    EXPECT_TRUE(h.moves(all, 0.0005, 6000)) << "nothing moves by itself";
+    const QImage shot = h.grab();
+    SaveShot(shot, item.id);
+    EXPECT_GE(ColourCount(shot, all), 5) << "the game draws next to nothing";
     EXPECT_TRUE(RuffleErrors(h.problems()).isEmpty()) << RuffleErrors(h.problems()).join('\n').toStdString();
   }
   EXPECT_GE(games, 26);
 }
 
-// A child's keys and clicks change what the games show.  Each case acts on a
-// fresh game and compares the picture before and after.
+// A child's keys and clicks change what the games show.  Each case starts a
+// game, checks the picture before, acts, and waits for the picture it expects.
 TEST(Games, AnswerKeysAndClicks) {
-  using Check = std::function<void(const QImage& before, const QImage& after)>;
+  using Before = std::function<bool(const QImage& before)>;
+  using After = std::function<bool(const QImage& before, const QImage& now)>;
   using Act = std::function<void(RuffleHarness&)>;
   struct Case {
     const char *movie, *what;
+    Before pre;
     Act act;
-    Check check;
+    After post;
   };
-  const QRgb red = 0xE8383D, blue = 0x2D9CDB;
+  const QRgb red = 0xE8383D, blue = 0x2D9CDB, basket = 0xC97B3D, mouse = 0x9AA0A8, snake = 0x2D9CDB;
+  const QRect line(200, 198, 200, 5), wall(240, 178, 40, 16), floor(0, 320, 550, 50);
+  const QRect maze(33, 34, 484, 352), field(0, 25, 550, 375), card(52, 27, 18, 18);
+  const QRect middleCell(262, 180, 26, 20), lamp(150, 70, 50, 40);
+  const QRect deep(178, 180, 5, 35);  // where the 2-pixel fishing line hangs when cast
   const Case cases[] = {
       {"126.swf", "dragging on the drawing board draws a red line",
+       [&](const QImage& b) { return FractionNear(b, line, red) < 0.05; },
        [](RuffleHarness& h) { h.drag({150, 200}, {450, 200}); },
-       [&](const QImage& before, const QImage& after) {
-         const QRect line(200, 198, 200, 5);
-         EXPECT_LT(FractionNear(before, line, red), 0.05);
-         EXPECT_GT(FractionNear(after, line, red), 0.8);
-       }},
+       [&](const QImage&, const QImage& now) { return FractionNear(now, line, red) > 0.8; }},
       {"127.swf", "the blue pot, then the house wall, paints the wall blue",
+       [&](const QImage& b) { return FractionNear(b, wall, blue) < 0.05; },
        [](RuffleHarness& h) {
          h.click({248, 372});
          h.click({250, 190});
-         h.wait(800);  // the sparkles fade
        },
-       [&](const QImage& before, const QImage& after) {
-         const QRect wall(240, 178, 40, 16);
-         EXPECT_LT(FractionNear(before, wall, blue), 0.05);
-         EXPECT_GT(FractionNear(after, wall, blue), 0.8);
-       }},
+       [&](const QImage&, const QImage& now) { return FractionNear(now, wall, blue) > 0.8; }},
       {"120.swf", "the right arrow moves the basket to the right",
+       [&](const QImage& b) { return Centroid(b, floor, basket).x() > 0; },
        [](RuffleHarness& h) {
          h.click({275, 200});
-         h.holdKey(Qt::Key_Right, 1000);
+         h.holdKey(Qt::Key_Right, 1500);
        },
-       [](const QImage& before, const QImage& after) {
-         const QRect floor(0, 320, 550, 50);
-         EXPECT_GT(Centroid(after, floor, 0xC97B3D).x(), Centroid(before, floor, 0xC97B3D).x() + 100);
+       [&](const QImage& b, const QImage& now) {
+         return Centroid(now, floor, basket).x() > Centroid(b, floor, basket).x() + 60;
        }},
-      {"123.swf", "the right arrow walks the mouse along the maze",
+      {"123.swf", "the right arrow walks the mouse along the maze up to the wall",
+       [&](const QImage& b) { return std::abs(Centroid(b, maze, mouse, 12).x() - 99) < 12; },
        [](RuffleHarness& h) {
          h.click({540, 390});
-         h.holdKey(Qt::Key_Right, 800);
+         h.holdKey(Qt::Key_Right, 1500);
        },
-       [](const QImage& before, const QImage& after) {
-         const QRect maze(33, 34, 484, 352);
-         const QPointF from = Centroid(before, maze, 0x9AA0A8, 12), to = Centroid(after, maze, 0x9AA0A8, 12);
-         EXPECT_NEAR(from.x(), 99, 12);
-         EXPECT_NEAR(to.x(), 187, 12) << "two steps right, then the wall";
-         EXPECT_NEAR(to.y(), from.y(), 6);
+       [&](const QImage& b, const QImage& now) {
+         const QPointF from = Centroid(b, maze, mouse, 12), to = Centroid(now, maze, mouse, 12);
+         return to.x() > from.x() + 30 && to.x() < 199 && std::abs(to.y() - from.y()) < 6;
        }},
-      {"130.swf", "the down arrow turns the snake downwards",
+      {"130.swf", "a tap on the down arrow turns the snake downwards",
+       [&](const QImage& b) { return Centroid(b, field, snake, 10).y() > 0; },
        [](RuffleHarness& h) {
          h.click({540, 390});
-         h.holdKey(Qt::Key_Down, 150);
-         h.wait(600);
+         h.pressKey(Qt::Key_Down);
        },
-       [](const QImage& before, const QImage& after) {
-         const QRect field(0, 25, 550, 375);
-         EXPECT_GT(Centroid(after, field, 0x2D9CDB, 10).y(), Centroid(before, field, 0x2D9CDB, 10).y() + 40);
+       [&](const QImage& b, const QImage& now) {
+         return Centroid(now, field, snake, 10).y() > Centroid(b, field, snake, 10).y() + 40;
        }},
       {"122.swf", "a click turns a card over",
-       [](RuffleHarness& h) {
-         h.click({95, 75});
-         h.wait(500);
-       },
-       [](const QImage& before, const QImage& after) {
-         const QRect corner(52, 27, 18, 18);
-         EXPECT_GT(FractionNear(before, corner, 0x7A5CFA), 0.8);
-         EXPECT_GT(FractionNear(after, corner, 0xFFFFFF, 10), 0.8);
-       }},
+       [&](const QImage& b) { return FractionNear(b, card, 0x7A5CFA) > 0.8; },
+       [](RuffleHarness& h) { h.click({95, 75}); },
+       [&](const QImage&, const QImage& now) { return FractionNear(now, card, 0xFFFFFF, 10) > 0.8; }},
       {"133.swf", "a click on the middle cell puts a heart there",
+       [&](const QImage& b) { return FractionNear(b, middleCell, 0xFF5A5F) < 0.05; },
        [](RuffleHarness& h) { h.click({275, 200}); },
-       [](const QImage& before, const QImage& after) {
-         const QRect middle(262, 180, 26, 20);
-         EXPECT_LT(FractionNear(before, middle, 0xFF5A5F), 0.05);
-         EXPECT_GT(FractionNear(after, middle, 0xFF5A5F), 0.5);
-       }},
+       [&](const QImage&, const QImage& now) { return FractionNear(now, middleCell, 0xFF5A5F) > 0.5; }},
       {"257.swf", "a click switches a lamp",
+       [](const QImage&) { return true; },
        [](RuffleHarness& h) { h.click({176, 91}); },
-       [](const QImage& before, const QImage& after) {
-         EXPECT_GT(ChangedFraction(before, after, QRect(150, 70, 50, 40)), 0.6);
-       }},
+       [&](const QImage& b, const QImage& now) { return ChangedFraction(b, now, lamp) > 0.6; }},
       {"128.swf", "a click casts the kitten's line into the water",
-       [](RuffleHarness& h) {
-         h.click({400, 300});
-         h.wait(500);
-       },
-       [](const QImage& before, const QImage& after) {
-         const QRect deep(178, 180, 5, 35);  // the 2-pixel line below the rod's tip
-         EXPECT_LT(FractionNear(before, deep, 0x333333, 40), 0.02);
-         EXPECT_GT(FractionNear(after, deep, 0x333333, 40), 0.2);
-       }},
+       [&](const QImage& b) { return FractionNear(b, deep, 0x333333, 40) < 0.02; },
+       [](RuffleHarness& h) { h.click({400, 300}); },
+       [&](const QImage&, const QImage& now) { return FractionNear(now, deep, 0x333333, 40) > 0.2; }},
   };
   RuffleHarness& h = SharedHarness();
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.movie) + ": " + c.what);
     ASSERT_TRUE(h.open(Movie(c.movie))) << h.lastError().toStdString();
-    h.wait(400);
-    const QImage before = h.grab();
+    QImage before;
+    ASSERT_TRUE(h.waitFor(c.pre, 6000, &before)) << "not as expected before";
     c.act(h);
-    const QImage after = h.grab();
+    QImage after;
+    EXPECT_TRUE(h.waitFor([&](const QImage& now) { return c.post(before, now); }, 6000, &after));
     SaveShot(after, QString("input-%1").arg(c.movie));
-    c.check(before, after);
   }
 }
 
@@ -205,6 +182,8 @@ namespace {
 
 constexpr int kW = 480, kH = 300, kBar = 32;
 constexpr QRgb kBarColour = 0x202020;
+const QRect kPicture(0, 0, kW, kH - kBar);
+const QPoint kPlayButton(18, kH - kBar / 2), kCentre(kW / 2, (kH - kBar) / 2);
 
 // The flash variables the client hands the movie for a video file.
 QString ClientVars(const QString& file) {
@@ -220,6 +199,10 @@ PlayerOptions VideoPlayer(const QString& vars, const QString& movie = "flvplayer
   o.width = kW;
   o.height = kH;
   return o;
+}
+
+bool PlaySign(const QImage& img) {
+  return FractionNear(img, QRect(kCentre - QPoint(10, 10), QSize(20, 20)), 0xFFFFFF, 40) > 0.3;
 }
 
 }  // namespace
@@ -242,15 +225,12 @@ TEST(VideoPlayer, LaysOutThePictureAndTheBarAsTheVariablesSay) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ASSERT_TRUE(h.open(VideoPlayer(c.vars, c.movie))) << h.lastError().toStdString();
-    h.wait(1200);
-    const QImage a = h.grab();
-    h.wait(700);
-    const QImage b = h.grab();
-    SaveShot(b, QString("video-%1").arg(&c - cases));
     const int pictureH = c.bar ? kH - kBar : kH;
     const QRect picture(0, 0, kW, pictureH), middle(kW / 2 - 80, pictureH / 2 - 60, 160, 120);
     const QRect leftEdge(0, 0, 40, pictureH), barStrip(0, kH - kBar + 2, kW, kBar - 4);
-    EXPECT_GT(ChangedFraction(a, b, picture), 0.05) << "the video does not play";
+    EXPECT_TRUE(h.moves(picture, 0.05)) << "the video does not play";
+    const QImage b = h.grab();
+    SaveShot(b, QString("video-%1").arg(&c - cases));
     EXPECT_LT(FractionNear(b, middle, 0x000000, 8), 0.5) << "no picture in the middle";
     if (c.bar)
       EXPECT_GT(FractionNear(b, barStrip, kBarColour, 6), 0.6) << "no player bar";
@@ -265,14 +245,15 @@ TEST(VideoPlayer, LaysOutThePictureAndTheBarAsTheVariablesSay) {
 }
 
 TEST(VideoPlayer, StopValueShowsAnEmptyBlackPlayer) {
-  // What the client loads to end whatever was playing.
+  // What the client loads to end whatever was playing: no picture, no bar,
+  // no sign, nothing moving.
   RuffleHarness& h = SharedHarness();
   for (const auto& [movie, vars] : {std::pair<QString, QString>{"flvplayer.swf?file=0.swf", ""},
                                     std::pair<QString, QString>{"flvplayer.swf", "file=0.swf"},
                                     std::pair<QString, QString>{"flvplayer.swf", ""}}) {
     SCOPED_TRACE((movie + " / " + vars).toStdString());
     ASSERT_TRUE(h.open(VideoPlayer(vars, movie))) << h.lastError().toStdString();
-    h.wait(500);
+    h.wait(800);
     const QImage a = h.grab();
     h.wait(500);
     const QImage b = h.grab();
@@ -283,71 +264,51 @@ TEST(VideoPlayer, StopValueShowsAnEmptyBlackPlayer) {
 
 TEST(VideoPlayer, PlayPauseAndAutostart) {
   RuffleHarness& h = SharedHarness();
-  const QRect picture(0, 0, kW, kH - kBar);
-  const QPoint playButton(18, kH - kBar / 2), centre(kW / 2, (kH - kBar) / 2);
-  auto moving = [&](const char* shot) {
-    const QImage a = h.grab();
-    h.wait(600);
-    const QImage b = h.grab();
-    SaveShot(b, shot);
-    return ChangedFraction(a, b, picture);
-  };
-
   // autostart on: the bar's button pauses and resumes
   ASSERT_TRUE(h.open(VideoPlayer(ClientVars("/media/264.flv")))) << h.lastError().toStdString();
-  h.wait(1000);
-  EXPECT_GT(moving("video-playing"), 0.05);
-  h.click(playButton);
-  h.wait(300);
-  EXPECT_LT(moving("video-paused"), 0.01) << "the pause button does not pause";
-  h.click(playButton);
-  h.wait(500);
-  EXPECT_GT(moving("video-resumed"), 0.05) << "the play button does not resume";
+  EXPECT_TRUE(h.moves(kPicture, 0.05)) << "it does not start";
+  h.click(kPlayButton);
+  EXPECT_TRUE(h.holdsStill(kPicture)) << "the pause button does not pause";
+  SaveShot(h.grab(), "video-paused");
+  h.click(kPlayButton);
+  EXPECT_TRUE(h.moves(kPicture, 0.05)) << "the play button does not resume";
 
   // autostart off: nothing plays until the picture is clicked
   ASSERT_TRUE(h.open(VideoPlayer("file=/media/264.flv&overstretch=true&autostart=false&showplayerbar=true")));
   h.wait(1200);
-  EXPECT_LT(moving("video-waiting"), 0.01) << "it started by itself";
-  const QImage waiting = h.grab();
-  EXPECT_GT(FractionNear(waiting, QRect(centre - QPoint(10, 10), QSize(20, 20)), 0xFFFFFF, 40), 0.3)
-      << "no play sign";
-  h.click(centre);
-  h.wait(1200);
-  EXPECT_GT(moving("video-started"), 0.05) << "a click does not start it";
+  EXPECT_TRUE(h.holdsStill(kPicture, 0)) << "it started by itself";
+  QImage waiting;
+  EXPECT_TRUE(h.waitFor(PlaySign, 4000, &waiting)) << "no play sign";
+  SaveShot(waiting, "video-waiting");
+  h.click(kCentre);
+  EXPECT_TRUE(h.moves(kPicture, 0.05)) << "a click does not start it";
 }
 
 TEST(VideoPlayer, SeekingToTheEndStopsItAndPlayStartsItAgain) {
   RuffleHarness& h = SharedHarness();
-  const QRect picture(0, 0, kW, kH - kBar);
-  const QPoint playButton(18, kH - kBar / 2), centre(kW / 2, (kH - kBar) / 2);
   // the progress track runs from x 40 to the digits (96 wide) and the
   // full-screen button (36 wide)
   const int trackW = kW - 40 - 36 - 96;
   ASSERT_TRUE(h.open(VideoPlayer(ClientVars("/media/265.flv")))) << h.lastError().toStdString();
-  h.wait(1200);
+  ASSERT_TRUE(h.moves(kPicture, 0.05));
   h.click(QPoint(40 + trackW * 95 / 100, kH - kBar / 2));
-  h.wait(2000);
-  const QImage a = h.grab();
-  h.wait(600);
-  const QImage b = h.grab();
-  SaveShot(b, "video-ended");
-  EXPECT_LT(ChangedFraction(a, b, picture), 0.01) << "still playing after the end";
-  EXPECT_GT(FractionNear(b, QRect(centre - QPoint(10, 10), QSize(20, 20)), 0xFFFFFF, 40), 0.3) << "no play sign";
-  h.click(playButton);
-  h.wait(1200);
-  const QImage c = h.grab();
-  h.wait(600);
-  EXPECT_GT(ChangedFraction(c, h.grab(), picture), 0.05) << "play does not start it again";
+  QImage ended;
+  EXPECT_TRUE(h.waitFor(PlaySign, 8000, &ended)) << "no play sign at the end";
+  SaveShot(ended, "video-ended");
+  EXPECT_TRUE(h.holdsStill(kPicture, 0)) << "still playing after the end";
+  h.click(kPlayButton);
+  EXPECT_TRUE(h.moves(kPicture, 0.05)) << "play does not start it again";
 }
 
 TEST(VideoPlayer, MissingFileShowsACrossAndDoesNotBreak) {
   RuffleHarness& h = SharedHarness();
   ASSERT_TRUE(h.open(VideoPlayer(ClientVars("/media/999.flv")))) << h.lastError().toStdString();
-  h.wait(5500);
-  const QImage img = h.grab();
-  SaveShot(img, "video-missing");
   const QRect centre(kW / 2 - 25, (kH - kBar) / 2 - 25, 50, 50);
-  EXPECT_GT(FractionNear(img, centre, 0xE57373, 40), 0.05) << "no sign that the file cannot be played";
+  QImage img;
+  EXPECT_TRUE(h.waitFor([&](const QImage& now) { return FractionNear(now, centre, 0xE57373, 40) > 0.05; }, 12000,
+                        &img))
+      << "no sign that the file cannot be played";
+  SaveShot(img, "video-missing");
   // the page still answers
   EXPECT_EQ(h.eval("1 + 1").toInt(), 2);
 }

@@ -20,6 +20,10 @@ class Kit {
 	public static inline var H = 400;
 
 	static var down:Map<Int, Bool> = new Map();
+	// keys let go of, with the frame they were let go in: a tap shorter than
+	// a frame still counts as held for one whole frame
+	static var letGo:Map<Int, Int> = new Map();
+	static var frame = 0;
 	static var watching = false;
 
 	/** Starts a game: puts its root sprite on the stage and lets it get keys. */
@@ -29,8 +33,19 @@ class Kit {
 		var stage = root.stage;
 		if (!watching) {
 			watching = true;
-			stage.addEventListener(KeyboardEvent.KEY_DOWN, function(e:KeyboardEvent) down.set(e.keyCode, true));
-			stage.addEventListener(KeyboardEvent.KEY_UP, function(e:KeyboardEvent) down.remove(e.keyCode));
+			stage.addEventListener(KeyboardEvent.KEY_DOWN, function(e:KeyboardEvent) {
+				down.set(e.keyCode, true);
+				letGo.remove(e.keyCode);
+			});
+			stage.addEventListener(KeyboardEvent.KEY_UP, function(e:KeyboardEvent) letGo.set(e.keyCode, frame));
+			root.addEventListener(Event.ENTER_FRAME, function(_) {
+				frame++;
+				for (code in [for (k in letGo.keys()) k])
+					if (letGo.get(code) < frame - 1) {
+						letGo.remove(code);
+						down.remove(code);
+					}
+			});
 			// a click anywhere gives the movie the keyboard
 			stage.addEventListener(MouseEvent.MOUSE_DOWN, function(_) stage.focus = stage);
 		}
