@@ -2,7 +2,9 @@
 # Draws and plays the sample videos and songs with ffmpeg.
 #   make_av.sh RECIPE OUTPUT
 # Videos are FLV (Sorenson H.263 picture, MP3 sound), the kind the video-player
-# movie plays through NetStream; songs are MP3.  Everything is computed, so the
+# movie plays through NetStream; their sound frames stand alone (no bit
+# reservoir), so playing from any point, as after a seek, starts cleanly.
+# Songs are MP3.  Everything is computed, so the
 # same recipe always gives the same content.
 set -euo pipefail
 
@@ -46,7 +48,7 @@ video() { # VIDEO_SOURCE_GRAPH NOTES STEP SECONDS
     -f lavfi -i "aevalsrc=exprs='$(melody "$2" "$3")':s=22050:c=mono:d=$4" \
     -t "$4" -map 0:v -map 1:a \
     -c:v flv -q:v 7 -g 25 -pix_fmt yuv420p \
-    -c:a libmp3lame -ar 22050 -ac 1 -b:a 48k \
+    -c:a libmp3lame -ar 22050 -ac 1 -b:a 48k -reservoir 0 \
     -f flv "$tmp"
 }
 
