@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -111,6 +112,7 @@ window.play = function (options) {
 }  // namespace
 
 struct RuffleHarness::Impl {
+  QTemporaryDir files;
   httplib::Server server;
   std::thread thread;
   int port = 0;
@@ -125,6 +127,7 @@ struct RuffleHarness::Impl {
 RuffleHarness::RuffleHarness() : d(std::make_unique<Impl>()) {
   ServeFolder(d->server, "/ruffle/", RuffleDir());
   ServeFolder(d->server, "/media/", MediaDir());
+  ServeFolder(d->server, "/files/", d->files.path());
   d->server.Get("/page.html", [](const httplib::Request&, httplib::Response& res) {
     res.set_content(kPage, "text/html; charset=utf-8");
   });
@@ -145,6 +148,8 @@ RuffleHarness::~RuffleHarness() {
   d->server.stop();
   if (d->thread.joinable()) d->thread.join();
 }
+
+QString RuffleHarness::filesDir() const { return d->files.path(); }
 
 QString RuffleHarness::baseUrl() const { return QString("http://127.0.0.1:%1").arg(d->port); }
 

@@ -36,6 +36,8 @@ class RuffleHarness {
 
   // Base address of the loopback server, e.g. "http://127.0.0.1:40123".
   QString baseUrl() const;
+  // A scratch folder of this harness, served under "/files/".
+  QString filesDir() const;
 
   // Opens the player page and waits until Ruffle has loaded the movie.
   // Returns false (with the reason in lastError()) when it does not.

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
+#include <QFile>
 
 #include <functional>
+#include <vector>
 
 #include "items.h"
 #include "ruffle_harness.h"
@@ -213,7 +215,7 @@ TEST(VideoPlayer, LaysOutThePictureAndTheBarAsTheVariablesSay) {
     QString movie, vars;
     bool bar, stretched;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {"the client's variables", "flvplayer.swf", ClientVars("/media/264.flv"), true, true},
       {"kept proportions", "flvplayer.swf",
        "file=/media/135.flv&overstretch=false&autostart=true&showplayerbar=true", true, false},
@@ -222,6 +224,11 @@ TEST(VideoPlayer, LaysOutThePictureAndTheBarAsTheVariablesSay) {
        "", true, true},
   };
   RuffleHarness& h = SharedHarness();
+  // a video saved in the download folder under its name, blank included
+  const QString named = QString::fromUtf8("彩色 小格子.flv");
+  QFile::remove(h.filesDir() + "/" + named);
+  ASSERT_TRUE(QFile::copy(MediaDir() + "/264.flv", h.filesDir() + "/" + named));
+  cases.push_back({"a file name with a blank and Chinese", "flvplayer.swf", ClientVars("/files/" + named), true, true});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ASSERT_TRUE(h.open(VideoPlayer(c.vars, c.movie))) << h.lastError().toStdString();
@@ -230,7 +237,7 @@ TEST(VideoPlayer, LaysOutThePictureAndTheBarAsTheVariablesSay) {
     const QRect leftEdge(0, 0, 40, pictureH), barStrip(0, kH - kBar + 2, kW, kBar - 4);
     EXPECT_TRUE(h.moves(picture, 0.05)) << "the video does not play";
     const QImage b = h.grab();
-    SaveShot(b, QString("video-%1").arg(&c - cases));
+    SaveShot(b, QString("video-%1").arg(&c - cases.data()));
     EXPECT_LT(FractionNear(b, middle, 0x000000, 8), 0.5) << "no picture in the middle";
     if (c.bar)
       EXPECT_GT(FractionNear(b, barStrip, kBarColour, 6), 0.6) << "no player bar";
