@@ -13,6 +13,7 @@ class Counting extends Sprite {
 	var face = new Sprite();
 	var score:flash.text.TextField;
 	var right = 0;
+	var clouds = new Sprite();
 
 	static var spots = [
 		[-70, -60], [-20, -85], [35, -70], [80, -40], [-90, -15],
@@ -22,6 +23,9 @@ class Counting extends Sprite {
 	public function new() {
 		super();
 		Kit.sky(graphics, 0xBDE8FF, 0xEAF8FF);
+		Kit.cloud(clouds.graphics, 20, 50);
+		Kit.cloud(clouds.graphics, 380, 80, 1.2);
+		addChild(clouds);
 		graphics.beginFill(0x8BD36B);
 		graphics.drawRect(0, 280, Kit.W, 120);
 		graphics.endFill();
@@ -110,6 +114,7 @@ class Counting extends Sprite {
 		if (next > 0 && --next == 0)
 			round();
 		face.y = 190 + Math.sin(frame / 12) * 6;
+		clouds.x = (frame * 0.5) % (Kit.W + 480) - 480;
 	}
 
 	static function main() {
