@@ -5,6 +5,7 @@
 #include "app/netroutines.h"
 #include "app/routines.h"
 #include "download/enginelibrary.h"
+#include "player/playback.h"
 #include "ui/dialogs.h"
 #include "ui/frame.h"
 #include "ui/framefilter.h"
@@ -40,8 +41,9 @@ void StartupSequence::FormCreate()
   DeleteFolderTree(AppDir + QStringLiteral("backup"));
   step(QStringLiteral("DeleteBackup"));
 
-  // Hook: the play list is loaded from LastPlayedFile (limit 100) and the
-  // cache pruned against it here, once the play list exists.
+  // The play list is loaded from LastPlayedFile (limit 100) and the cache
+  // pruned against it.
+  m_form->playback->LoadPlayList();
   step(QStringLiteral("LoadPlayList"));
 
   if (StartedHidden)
@@ -79,8 +81,8 @@ void StartupSequence::InitMainWindow()
   // 10. The version in the status bar.
   m_form->lblSysVersion->setText(QStringLiteral("版本:") + GetOwnFileVersion());
   m_form->lblSysVersion->adjustSize();
-  // 11. Hook: the hidden audio player is created here once the player host
-  // exists.
+  // 11. The hidden audio player (its serial starts at 1).
+  m_form->playback->InitAudio();
   step(QStringLiteral("CreateMediaPlayer"));
   // 12. The advertisement panel shows its page only when the address answers.
   CommentAdsUrl = BuildCommentAdsUrl();
@@ -145,8 +147,11 @@ void StartupSequence::FormDestroy()
     return;
   m_destroyed = true;
   step(QStringLiteral("FormDestroy"));
-  // Hook: the hidden audio player is released here once the player host
-  // exists.
+  // The hidden audio player is released.
+  try {
+    m_form->playback->Shutdown();
+  } catch (...) {
+  }
   try {
     if (IEngine *engine = m_form->engine())
       engine->UnInitkestrova();

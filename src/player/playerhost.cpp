@@ -75,6 +75,8 @@ TPlayerHost::TPlayerHost(const TPlayerWindow &window, QWidget *parent)
     fullScreenSkin = new SkinButton(imgFullScreen, QStringLiteral("Quanping"));
     lblStatus = new QLabel(pnlPlayFlv);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    // A long status text never widens the window.
+    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     for (QWidget *w : {static_cast<QWidget *>(imgComment), static_cast<QWidget *>(imgAdvice),
                        static_cast<QWidget *>(imgFavorite2), static_cast<QWidget *>(imgDownload),
                        static_cast<QWidget *>(imgFullScreen)})
@@ -284,10 +286,11 @@ void TPlayerHost::enterFullScreen()
     if (!m_fullScreen) {
         m_boundsBeforeFullScreen = win->geometry();
         if (IsMaximized == 0) {
-            SavedBounds.left = win->x();
-            SavedBounds.top = win->y();
-            SavedBounds.width = win->width();
-            SavedBounds.height = win->height();
+            const QRect bounds = win->geometry();
+            SavedBounds.left = bounds.x();
+            SavedBounds.top = bounds.y();
+            SavedBounds.width = bounds.width();
+            SavedBounds.height = bounds.height();
         }
     }
     m_fullScreen = true;

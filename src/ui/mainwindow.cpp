@@ -2,6 +2,7 @@
 
 #include "app/globals.h"
 #include "app/lifecycle.h"
+#include "player/playback.h"
 #include "ui/frame.h"
 #include "ui/framefilter.h"
 #include "ui/lxsimage.h"
@@ -108,6 +109,11 @@ TfrmMain::TfrmMain(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frameless
   tray = new TTrayMenu(this);
   filter = new FrameFilter(this);
   life = new StartupSequence(this);
+  // --- Playback and the play list -------------------------------------------
+  // The play page goes on tbsPlay, the play list on tbsPlayList; the fetch
+  // runs on TimerDownload.  Everything else of it lives in TPlayback.
+  playback = new TPlayback(this);
+  // ---------------------------------------------------------------------------
 
   connect(Timer1, &QTimer::timeout, frame, [this] {
     Timer1->stop();

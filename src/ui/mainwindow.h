@@ -29,6 +29,7 @@ class MainFrame;
 class TTrayMenu;
 class FrameFilter;
 class StartupSequence;
+class TPlayback;
 class IEngine;
 
 class TfrmMain : public QWidget {
@@ -116,6 +117,8 @@ public:
   TTrayMenu *tray = nullptr;
   FrameFilter *filter = nullptr;
   StartupSequence *life = nullptr;
+  // Playback and the play list (play page, list page, fetch): player/playback.h
+  TPlayback *playback = nullptr;
   // The engine library (the binding unless a test set another); created by
   // InitMainWindow when none was set.
   IEngine *engine() const;
