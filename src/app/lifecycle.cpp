@@ -88,7 +88,8 @@ void StartupSequence::InitMainWindow()
   CommentAdsUrl = BuildCommentAdsUrl();
   if (!CommentAdsUrl.isEmpty() && UrlAnswers(CommentAdsUrl)) {
     // Hook: wbChat opens CommentAdsUrl here once the advertisement browser
-    // exists.
+    // exists; until then the panel has nothing to show and stays hidden.
+    m_form->pnlCommentAds->hide();
     step(QStringLiteral("CommentAds"));
   } else {
     m_form->pnlCommentAds->hide();

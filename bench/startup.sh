@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Start-up benchmark: from starting the program to the first paint of its
+# window, for the client (against the stand-in portal, as the run command
+# starts it) and, in the same run, for two bare Qt programs: a plain window
+# and a window with one web view.  Each is started RUNS times (default 5) on
+# a private 1280x800 X server; the first run of each is the coldest (the
+# file cache may still be warm from the build: figures are "warm" starts).
+#   bench/startup.sh [RUNS]            (build folder: $KESTROVA_BUILD or build;
+#                                       KESTROVA_SKIP_BUILD=1 uses it as it is)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+build=${KESTROVA_BUILD:-build}
+command -v Xvfb >/dev/null || { echo "startup: Xvfb is missing (scripts/setup.sh installs it)"; exit 1; }
+if [ -z "${KESTROVA_SKIP_BUILD:-}" ]; then
+  cmake --build "$build" >"${TMPDIR:-/tmp}/kestrova-build.log" 2>&1 ||
+    { echo "$(basename "$0"): the build failed, see ${TMPDIR:-/tmp}/kestrova-build.log"; exit 1; }
+fi
+
+work=$(mktemp -d /tmp/kbench-XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+app="$work/app"
+cmake --install "$build" --prefix "$app" >/dev/null
+mkdir -p "$work/run" "$work/home"
+chmod 700 "$work/run"
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/home/config"
+export XDG_DATA_HOME="$work/home/data" QTWEBENGINE_DISABLE_SANDBOX=1 QT_QPA_PLATFORM=xcb
+unset DBUS_SESSION_BUS_ADDRESS
+
+"$app/kestrova-portal" --port 0 --data "$work/portal" --platform-ini "$app/Config/platform.ini" \
+  >"$work/portal.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 200); do [ -s "$work/portal.log" ] && break; sleep 0.1; done
+
+display=:$((300 + $$ % 500))
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+export DISPLAY=$display
+
+now_ms() { date +%s%3N; }
+
+# Runs "$@" until it prints its first paint; prints the milliseconds taken.
+# The client is then ended as a desktop session would end it (SIGTERM).
+time_first_paint() {
+  local log="$work/out.log" start pid paint
+  : >"$log"
+  start=$(now_ms)
+  "$@" >"$log" 2>"$work/err.log" &
+  pid=$!
+  for _ in $(seq 1 1200); do
+    grep -q '^first-paint ' "$log" && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  paint=$(awk '/^first-paint /{print $2; exit}' "$log")
+  kill -TERM "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  [ -n "$paint" ] || { echo "startup: no first paint from $1" >&2; tail -5 "$work/err.log" >&2; exit 1; }
+  echo $((paint - start))
+}
+
+median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : int((a[NR/2]+a[NR/2+1])/2)}'; }
+
+declare -a bare web client
+for i in $(seq 1 "$runs"); do
+  bare+=("$(time_first_paint "$build/bench/kestrova_startup_bare" widget)")
+  web+=("$(time_first_paint "$build/bench/kestrova_startup_bare" webview)")
+  # Every start is a fresh installation's start: local.ini is made anew.
+  rm -f "$app/Config/local.ini"
+  client+=("$(KESTROVA_STARTUP_PROBE=1 time_first_paint "$app/kestrova")")
+done
+
+mb=$(median "${bare[@]}"); mw=$(median "${web[@]}"); mc=$(median "${client[@]}")
+printf '%-34s %8s %8s   %s\n' "start to first paint (ms)" "median" "first" "all runs"
+printf '%-34s %8d %8d   %s\n' "bare Qt window" "$mb" "${bare[0]}" "${bare[*]}"
+printf '%-34s %8d %8d   %s\n' "bare Qt window with a web view" "$mw" "${web[0]}" "${web[*]}"
+printf '%-34s %8d %8d   %s\n' "kestrova main window" "$mc" "${client[0]}" "${client[*]}"
+awk -v c="$mc" -v b="$mb" -v w="$mw" 'BEGIN {
+  printf "ratio kestrova / bare window:          %.2f\n", c / b
+  printf "ratio kestrova / bare web-view window: %.2f\n", c / w
+}'
