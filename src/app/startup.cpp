@@ -4,6 +4,7 @@
 #include "app/globals.h"
 #include "app/lifecycle.h"
 #include "app/singleinstance.h"
+#include "player/flashview.h"
 #include "ui/dialogs.h"
 #include "ui/frame.h"
 #include "ui/mainwindow.h"
@@ -15,7 +16,6 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QSocketNotifier>
-#include <QWebEngineView>
 
 #include <csignal>
 #include <cstdio>
@@ -83,14 +83,23 @@ void InstallSessionEndHandler(QObject *context, std::function<void()> onSignal)
 
 bool IsFlashAvailable(const QString &appDir)
 {
-  // The Flash player is Ruffle running in a web view: both must be there.
+  // The Flash player is Ruffle running in a web view: the runtime's files and
+  // the web engine's helper must be there, and one player control must be
+  // created and freed again.  Waiting here until the runtime has loaded in
+  // that player would add two seconds and more to every start; a runtime
+  // that fails later is reported by the player when it loads a movie.
   if (!QFileInfo(appDir + QStringLiteral("ruffle/ruffle.js")).isFile())
     return false;
   if (!WebEngineHelperPresent())
     return false;
-  auto *player = new QWebEngineView;
-  const bool created = player->page() != nullptr;
-  delete player;
+  // The player finds the runtime through AppDir, which the data module sets
+  // for good a moment later (to the same folder).
+  const QString before = AppDir;
+  AppDir = appDir;
+  auto *probe = new TFlashView;
+  const bool created = probe->page() != nullptr;
+  delete probe;
+  AppDir = before;
   return created;
 }
 

@@ -20,7 +20,7 @@ int KestrovaMain(int argc, char **argv);
 
 // Can the Flash player be created?  The player runs Ruffle inside a web view:
 // the Ruffle files must stand in `appDir` + "ruffle/" and the web engine's
-// helper process must be present; then one player widget is created and
+// helper process must be present; then one player control is created and
 // freed again.
 bool IsFlashAvailable(const QString &appDir);
 
