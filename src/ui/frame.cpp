@@ -6,6 +6,7 @@
 #include "ui/lxsimage.h"
 #include "ui/mainwindow.h"
 #include "ui/settings.h"
+#include "ui/tray.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -226,6 +227,13 @@ void MainFrame::ExpandChannelTree(QTreeWidget *tree, int treeHeight)
 void MainFrame::HideToTray()
 {
   m_dragging = false;
+  // Without a tray on the desktop a hidden window could not be found again
+  // (only by starting the program a second time): it is minimised instead
+  // and keeps its task-bar entry.
+  if (!m_form->tray->Available()) {
+    m_form->setWindowState(m_form->windowState() | Qt::WindowMinimized);
+    return;
+  }
   m_form->hide();
 }
 

@@ -51,6 +51,7 @@ public:
   static void ExpandChannelTree(QTreeWidget *tree, int treeHeight);
 
   // The application's minimise: hide the window; only the tray icon stays.
+  // On a desktop without a tray the window is minimised instead.
   void HideToTray();
   // Back from the tray (also a left click on the tray icon): show the window
   // in the state it had, bring it to the front.

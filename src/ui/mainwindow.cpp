@@ -465,8 +465,9 @@ void TfrmMain::changeEvent(QEvent *e)
 {
   QWidget::changeEvent(e);
   // A minimise from the window manager (keyboard, task bar) is the
-  // application's minimise: the window goes to the tray.
-  if (e->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)) {
+  // application's minimise: the window goes to the tray, when there is one.
+  if (e->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+      tray->Available()) {
     setWindowState(windowState() & ~Qt::WindowMinimized);
     QTimer::singleShot(0, frame, &MainFrame::HideToTray);
   }

@@ -12,6 +12,19 @@
 #include <QMenu>
 #include <QUrl>
 
+namespace {
+int g_availableForTests = -1;
+}
+
+void TTrayMenu::SetAvailableForTests(int available) { g_availableForTests = available; }
+
+bool TTrayMenu::Available() const
+{
+  if (g_availableForTests >= 0)
+    return g_availableForTests == 1;
+  return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 TTrayMenu::TTrayMenu(TfrmMain *form) : QObject(form), m_form(form)
 {
   m_menu = new QMenu(form);

@@ -231,6 +231,33 @@ TEST_F(FrameTest, TrayLeftClickAndRestoreBringTheWindowBack)
   EXPECT_EQ(w.geometry(), normal);
 }
 
+TEST_F(FrameTest, WithoutATrayTheWindowIsMinimisedInsteadOfHidden)
+{
+  QFile f(LocalIniFile);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write("[Info]\r\n1=4\r\n8=0\r\n");
+  f.close();
+  LoadConfig();
+  TTrayMenu::SetAvailableForTests(0);
+  TfrmMain &w = Window();
+  w.life->FormCreate();
+  w.show();
+  for (int way = 0; way < 2; ++way) {
+    SCOPED_TRACE(way == 0 ? "minimise button" : "close button, CloseMode 0");
+    if (way == 0)
+      w.frame->limgMinClick();
+    else
+      w.frame->limgCloseClick();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.isMinimized());
+    w.frame->miRestoreClick();
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_EQ(w.geometry(), w.frame->MaximizedGeometry());
+  }
+  EXPECT_EQ(endings_, 0);
+}
+
 TEST_F(FrameTest, MaximiseRestoreAndCaptionDrag)
 {
   LoadConfig();

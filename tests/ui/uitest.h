@@ -8,6 +8,7 @@
 #include "app/lifecycle.h"
 #include "ui/frame.h"
 #include "ui/mainwindow.h"
+#include "ui/tray.h"
 #include "download/enginelibrary.h"
 #include "ui/wintemplate.h"
 
@@ -102,10 +103,13 @@ protected:
     ResetGlobals();
     dir_ = tmp_.path() + QLatin1Char('/');
     PreparePaths(dir_);
+    // The desktop has a tray unless a test says otherwise.
+    TTrayMenu::SetAvailableForTests(1);
   }
   void TearDown() override
   {
     TfrmWinTemplate::SetModalHook({});
+    TTrayMenu::SetAvailableForTests(-1);
     TfrmWinTemplate::SetMainWindow(nullptr);
     window_.reset();
     ResetGlobals();
