@@ -5,6 +5,7 @@
 #include "app/netroutines.h"
 #include "app/routines.h"
 #include "download/enginelibrary.h"
+#include "player/pagebrowser.h"
 #include "player/playback.h"
 #include "ui/dialogs.h"
 #include "ui/frame.h"
@@ -20,7 +21,6 @@
 #include <QStackedWidget>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QUrl>
 #include <QWebEngineView>
 
 StartupSequence::StartupSequence(TfrmMain *form) : QObject(form), m_form(form) {}
@@ -107,7 +107,7 @@ void StartupSequence::OnFirstShow()
 {
   step(QStringLiteral("OnFirstShow"));
   if (!StartPageUrl.isEmpty())
-    m_form->wbMain->load(QUrl(StartPageUrl));
+    OpenPage(m_form->wbMain, StartPageUrl);
   if (StartCount == 2) {
     // The third start registers the program to run at system start.
     if (IEngine *engine = m_form->engine())
