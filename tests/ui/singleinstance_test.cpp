@@ -43,6 +43,22 @@ qint64 DeadPid()
   return p.processId() ? p.processId() : 999999;
 }
 
+// Leaves a socket file at `path` that nobody listens on, as a process that
+// crashed does.
+bool LeaveDeadSocket(const QString &path)
+{
+  const QByteArray native = QFile::encodeName(path);
+  sockaddr_un addr{};
+  if (native.size() >= static_cast<int>(sizeof addr.sun_path))
+    return false;
+  addr.sun_family = AF_UNIX;
+  memcpy(addr.sun_path, native.constData(), native.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0;
+  ::close(fd);
+  return bound && QFileInfo::exists(path);
+}
+
 }  // namespace
 
 TEST_F(SingleInstanceTest, SecondCopyIsRefusedAndHandsOver)
@@ -93,15 +109,7 @@ TEST_F(SingleInstanceTest, ReleasedOrCrashedCopyLeavesTheWayFree)
   ASSERT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
   lock.write(QByteArray::number(DeadPid()) + "\nkestrova\n" + QSysInfo::machineHostName().toUtf8() + "\n");
   lock.close();
-  int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  const QByteArray path = QFile::encodeName(probe.SocketPath());
-  ASSERT_LT(path.size(), static_cast<int>(sizeof addr.sun_path));
-  memcpy(addr.sun_path, path.constData(), path.size());
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
-  ::close(fd);
-  ASSERT_TRUE(QFileInfo::exists(probe.SocketPath()));
+  ASSERT_TRUE(LeaveDeadSocket(probe.SocketPath()));
 
   EXPECT_TRUE(probe.TryAcquire());
   // And it listens again for later starts.
@@ -126,14 +134,7 @@ TEST_F(SingleInstanceTest, UpdaterIsSeenOnlyWhileItListens)
   EXPECT_FALSE(IsUpdaterRunning());
 
   // A socket file left by an updater that crashed refuses connections.
-  int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  const QByteArray path = QFile::encodeName(UpdaterSocketPath());
-  memcpy(addr.sun_path, path.constData(), path.size());
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
-  ::close(fd);
-  EXPECT_TRUE(QFileInfo::exists(UpdaterSocketPath()));
+  ASSERT_TRUE(LeaveDeadSocket(UpdaterSocketPath()));
   EXPECT_FALSE(IsUpdaterRunning());
 }
 
