@@ -277,6 +277,16 @@ bool TFlashView::waitReady(int timeoutMs)
     return m_ready;
 }
 
+bool TFlashView::IsFlashAvailable(const QString &appDir, int timeoutMs)
+{
+    // The probe's page is served from the given folder.
+    const QString saved = AppDir;
+    AppDir = appDir.endsWith(u'/') ? appDir : appDir + u'/';
+    const bool available = IsFlashAvailable(timeoutMs);
+    AppDir = saved;
+    return available;
+}
+
 bool TFlashView::IsFlashAvailable(int timeoutMs)
 {
     if (AppDir.isEmpty() || !QFileInfo(AppDir + QStringLiteral("ruffle/ruffle.js")).isFile())

@@ -56,6 +56,8 @@ public:
     // missing, the loopback server cannot listen, or the web view does not
     // load the player page within `timeoutMs`.  Creates and frees one player.
     static bool IsFlashAvailable(int timeoutMs = 20000);
+    // The same for a program folder given before AppDir is set (start-up).
+    static bool IsFlashAvailable(const QString &appDir, int timeoutMs = 20000);
 
     // The runtime's name for a ScaleMode value ("showAll", "noBorder",
     // "exactFit", "noScale"); other values give "showAll".

@@ -101,9 +101,10 @@ TMediaServer::TMediaServer() : d(std::make_unique<Impl>())
             return;
         }
         const qint64 size = QFileInfo(file).size();
-        // The runtime never changes while the program runs; media files may
-        // be replaced (a pruned and fetched-again item), so they are checked.
-        res.set_header("Cache-Control", file.endsWith(QLatin1String(".wasm")) ? "max-age=86400" : "no-cache");
+        // Nothing is kept in the web engine's cache: the player page loads the
+        // runtime once and keeps it, and a kept copy of its 14 MB would only
+        // cost memory; media files may be replaced (pruned, fetched again).
+        res.set_header("Cache-Control", "no-store");
         res.set_header("Access-Control-Allow-Origin", "*");
         res.set_content_provider(
             static_cast<size_t>(size), ContentTypeFor(file).toStdString(),

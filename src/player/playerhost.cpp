@@ -18,6 +18,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QUrl>
+#include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -160,6 +161,8 @@ void TPlayerHost::fillConMain(QWidget *w)
 
 void TPlayerHost::showPageBrowser()
 {
+    if (wbMp3->page()->lifecycleState() != QWebEnginePage::LifecycleState::Active)
+        wbMp3->page()->setLifecycleState(QWebEnginePage::LifecycleState::Active);
     fillConMain(wbMp3);
     wbMp3->show();
     wbMp3->raise();
@@ -171,6 +174,14 @@ void TPlayerHost::showFlashPlayer()
         fillConMain(ShockwaveFlash1);
     ShockwaveFlash1->show();
     ShockwaveFlash1->raise();
+    // The page browser lies unseen behind the player until the next fetch or
+    // song: its page is put away, which frees the web engine's process that
+    // shows it.  Showing it again brings the page back.
+    if (wbMp3->isVisible()) {
+        wbMp3->hide();
+        if (!wbMp3->url().isEmpty())
+            wbMp3->page()->setLifecycleState(QWebEnginePage::LifecycleState::Discarded);
+    }
 }
 
 void TPlayerHost::PlayItem(const TKsvPlayPtr &item, bool addToList)

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Play benchmark: from a play request to Ruffle's first frame for a cached
+# game and for a game fetched from the stand-in portal, beside a bare Ruffle
+# page's load to first frame, median of RUNS (default 5); then the
+# proportional set size of all the client's processes with a game playing.
+#   bench/play.sh [RUNS]            (build folder: $KESTROVA_BUILD or build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+build=${KESTROVA_BUILD:-build}
+if [ -z "${KESTROVA_SKIP_BUILD:-}" ]; then
+  cmake --build "$build" >"${TMPDIR:-/tmp}/kestrova-play-build.log" 2>&1 ||
+    { echo "play: the build failed, see ${TMPDIR:-/tmp}/kestrova-play-build.log"; exit 1; }
+fi
+work=$(mktemp -d /tmp/kplay-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+app="$work/app"
+cmake --install "$build" --prefix "$app" >/dev/null
+mkdir -p "$work/home"
+HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/data" \
+XDG_CACHE_HOME="$work/home/cache" QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} \
+  "$build/bench/play/kestrova-bench-play" --appdir "$app" --runs "$runs"

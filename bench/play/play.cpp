@@ -1,0 +1,413 @@
+// Play benchmark.  In one run, against the stand-in portal and the real
+// engine library, with the real main window:
+//   bare      a bare page that loads Ruffle and the game: page load to the
+//             game's first painted frame (Ruffle's own cost)
+//   cached    a play request (a click on the play list) for a game in the
+//             cache, to its first frame
+//   uncached  the same for a game the engine first fetches from the portal
+// each RUNS times (median printed), then the proportional set size of every
+// process of the client (this process and the web engine's helpers) while a
+// game plays.
+//
+//   kestrova-bench-play --appdir DIR [--runs N]
+// DIR is an installation folder (cmake --install), used as the program's
+// folder: it receives Config/local.ini, Caches/ and DL/.
+#include "app/config.h"
+#include "app/globals.h"
+#include "app/lifecycle.h"
+#include "lists/listnodes.h"
+#include "lists/playlist.h"
+#include "player/contentfetch.h"
+#include "player/flashview.h"
+#include "player/mediaserver.h"
+#include "player/playback.h"
+#include "player/playerhost.h"
+#include "ui/mainwindow.h"
+
+#include "../../tests/player/portalprocess.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <unistd.h>
+
+namespace {
+
+constexpr char BarePage[] = R"HTML(<!DOCTYPE html>
+<html><head><meta charset="utf-8">
+<style>html,body{margin:0;width:100%;height:100%;overflow:hidden;background:#000}
+ruffle-player{width:100%;height:100%;display:block}</style>
+<script>window.RufflePlayer={config:{publicPath:"@RUFFLE@",polyfills:false,autoplay:"on",
+unmuteOverlay:"hidden",splashScreen:false,contextMenu:"off",letterbox:"off",
+logLevel:"error",showSwfDownload:false,warnOnUnsupportedContent:false,allowFullscreen:false}};</script>
+<script src="@RUFFLE@ruffle.js"></script></head><body>
+<script>
+var p = null;
+window.benchLoad = function (url) {
+  if (p) p.remove();
+  p = window.RufflePlayer.newest().createPlayer();
+  document.body.appendChild(p);
+  p.ruffle().load({url: url, scale: "exactFit", backgroundColor: "#000000"}).then(function () {
+    var mine = p;
+    function tick() {
+      if (mine !== p) return;
+      var c = p.shadowRoot && p.shadowRoot.querySelector("canvas");
+      if (c && c.width > 0) {
+        var g = c.getContext("2d");
+        var painted = !g || g.getImageData(c.width >> 1, c.height >> 1, 1, 1).data[3] !== 0
+                      || g.getImageData(1, 1, 1, 1).data[3] !== 0;
+        if (painted) { console.log("bench:frame"); return; }
+      }
+      requestAnimationFrame(tick);
+    }
+    requestAnimationFrame(tick);
+  });
+};
+console.log("bench:ready");
+if ("@MOVIE@") window.benchLoad("@MOVIE@");
+</script></body></html>
+)HTML";
+
+// The bare page may start sound without a click, as the client's player
+// does; otherwise Ruffle holds every new movie back 200 ms for its sound.
+class BarePageView : public QWebEnginePage {
+public:
+    explicit BarePageView(QObject *parent) : QWebEnginePage(parent)
+    {
+        settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+    }
+    bool framed = false;
+    bool ready = false;
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
+                                  const QString &) override
+    {
+        if (message == u"bench:frame")
+            framed = true;
+        else if (message == u"bench:ready")
+            ready = true;
+    }
+};
+
+bool WaitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(500);
+    }
+    return true;
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+QString List(const std::vector<double> &v)
+{
+    QStringList parts;
+    for (double x : v)
+        parts << QString::number(x, 'f', 0);
+    return parts.join(' ');
+}
+
+// This process and every process below it.
+std::vector<pid_t> ClientProcesses()
+{
+    std::multimap<pid_t, pid_t> children;
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool ok = false;
+        const pid_t pid = entry.toInt(&ok);
+        if (!ok)
+            continue;
+        QFile stat("/proc/" + entry + "/stat");
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const int close = line.lastIndexOf(')');
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (fields.size() > 1)
+            children.emplace(fields.at(1).toInt(), pid);
+    }
+    std::vector<pid_t> out{getpid()};
+    for (size_t i = 0; i < out.size(); ++i) {
+        auto range = children.equal_range(out[i]);
+        for (auto it = range.first; it != range.second; ++it)
+            out.push_back(it->second);
+    }
+    return out;
+}
+
+// Pss of one process in KiB (0 when it cannot be read).
+long PssKiB(pid_t pid)
+{
+    QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith("Pss:"))
+            return line.mid(4).trimmed().split(' ').first().toLong();
+    }
+    return 0;
+}
+
+// The program name, and for the web engine's helpers their kind
+// ("renderer", "gpu-process", "zygote", "utility").
+QString ProcessName(pid_t pid)
+{
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (cmdline.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &arg : cmdline.readAll().split('\0')) {
+            if (arg.startsWith("--type="))
+                name += u' ' + QString::fromLatin1(arg.mid(7));
+        }
+    }
+    return name;
+}
+
+void Fail(const QString &why)
+{
+    std::fprintf(stderr, "play: %s\n", qPrintable(why));
+    std::fflush(stderr);
+    ::_exit(1);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (getuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QString appDir;
+    int runs = 5;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args.at(i) == "--appdir" && i + 1 < args.size())
+            appDir = args.at(++i);
+        else if (args.at(i) == "--runs" && i + 1 < args.size())
+            runs = std::max(1, args.at(++i).toInt());
+    }
+    if (appDir.isEmpty())
+        Fail("usage: kestrova-bench-play --appdir INSTALLATION [--runs N]");
+    appDir = QDir(appDir).absolutePath() + u'/';
+    for (const char *need : {"kestrova-portal", "libkestrova.so", "ruffle/ruffle.js", "portal/media/120.swf"})
+        if (!QFileInfo::exists(appDir + need))
+            Fail(QStringLiteral("%1 is missing from %2").arg(need, appDir));
+
+    // The stand-in portal, with its own data folder, and a platform.ini that
+    // points the client at it.
+    QTemporaryDir portalData;
+    PortalProcess portal;
+    QDir().mkpath(appDir + "Config");
+    if (!portal.start(appDir + "kestrova-portal", portalData.path(), appDir + "Config/platform.ini"))
+        Fail(portal.error());
+
+    // The client: paths, configuration, the main window and its start-up.
+    PreparePaths(appDir);
+    LoadConfiguration();
+    QDir(CacheDir).removeRecursively();
+    QDir().mkpath(CacheDir);
+    auto *main = new TfrmMain;
+    main->life->FormCreate();
+    main->show();
+    QEventLoop settle;
+    QTimer::singleShot(3000, &settle, &QEventLoop::quit);   // start page, sign-in
+    settle.exec();
+
+    TPlayback *playback = main->playback;
+    TFlashView *flash = playback->host->ShockwaveFlash1;
+    QTreeWidget *tree = playback->list->tvPlayList;
+    if (!flash->waitReady(30000))
+        Fail("the player page did not load");
+    int frames = 0;
+    QObject::connect(flash, &TFlashView::firstFrame, [&frames] { ++frames; });
+
+    // The proportional set size of the client's processes: this process and
+    // the web engine's helpers below it (the portal is not the client).
+    struct Memory { long totalKiB = 0; QStringList parts; };
+    auto measureMemory = [&settle]() {
+        QTimer::singleShot(3000, &settle, &QEventLoop::quit);   // the game settles
+        settle.exec();
+        Memory m;
+        for (pid_t pid : ClientProcesses()) {
+            const QString name = ProcessName(pid);
+            if (name.startsWith("kestrova-portal"))
+                continue;
+            const long kib = PssKiB(pid);
+            m.totalKiB += kib;
+            m.parts << QStringLiteral("%1 %2 MiB").arg(name).arg(kib / 1024.0, 0, 'f', 1);
+        }
+        return m;
+    };
+
+    // A play request as the link commands make it: the item is the list's
+    // only row (nothing else is prefetched), selected and clicked.
+    auto playRow = [&](const QString &id) -> double {
+        tree->clear();
+        TPlayList::AddToPlayList(MakeKsvPlay(id, "070205", "game " + id, "1"), tree, 1, true);
+        const int before = frames;
+        QElapsedTimer t;
+        t.start();
+        playback->list->tvPlayListClick();
+        if (!WaitFor([&] { return frames > before; }, 60000))
+            Fail("no first frame for game " + id);
+        const double ms = double(t.nsecsElapsed()) / 1e6;
+        if (qEnvironmentVariableIsSet("KESTROVA_BENCH_CHECK")) {
+            const QImage shot = flash->grab().toImage();
+            QSet<QRgb> colours;
+            for (int y = 2; y < shot.height(); y += 7)
+                for (int x = 2; x < shot.width(); x += 7)
+                    colours.insert(shot.pixel(x, y));
+            std::fprintf(stderr, "check: %s %.0f ms, %lld colours\n", qPrintable(id), ms, (long long)colours.size());
+        }
+        return ms;
+    };
+
+    // The bare page: same server, same movie file.
+    const QString cachedId = "120", uncachedId = "121";
+    QFile::copy(appDir + "portal/media/120.swf", CacheDir + "120.swf");
+    std::shared_ptr<TMediaServer> server = TMediaServer::Acquire();
+    server->setRoots({AppDir, CacheDir, DownloadDir});
+    const QString ruffle = server->urlForPath(AppDir + "ruffle/ruffle.js");
+    const QString movieUrl = server->urlForPath(CacheDir + "120.swf");
+    QByteArray bare(BarePage);
+    bare.replace("@RUFFLE@", ruffle.left(ruffle.size() - int(strlen("ruffle.js"))).toUtf8());
+    QByteArray idle = bare;
+    bare.replace("@MOVIE@", movieUrl.toUtf8());
+    idle.replace("@MOVIE@", "");
+    server->addPage("bare.html", bare, "text/html; charset=utf-8");
+    server->addPage("bare-idle.html", idle, "text/html; charset=utf-8");
+    // A bare page whose runtime is already loaded: the movie's load alone.
+    QWebEngineView idleView;
+    auto *idlePage = new BarePageView(&idleView);
+    idleView.setPage(idlePage);
+    idleView.resize(flash->size());
+    idleView.show();
+    idleView.load(QUrl(server->pageUrl("bare-idle.html")));
+    if (!WaitFor([&] { return idlePage->ready; }, 60000))
+        Fail("the idle bare page did not load");
+    auto bareLoaded = [&]() -> double {
+        idleView.raise();
+        idleView.activateWindow();
+        idlePage->framed = false;
+        QElapsedTimer t;
+        t.start();
+        idlePage->runJavaScript(QStringLiteral("window.benchLoad(%1)").arg(u'"' + movieUrl + u'"'));
+        if (!WaitFor([&] { return idlePage->framed; }, 60000))
+            Fail("the loaded bare page never showed a frame");
+        return double(t.nsecsElapsed()) / 1e6;
+    };
+    auto barePage = [&]() -> double {
+        QWebEngineView view;
+        auto *page = new BarePageView(&view);
+        view.setPage(page);
+        view.resize(flash->size());
+        view.show();
+        QElapsedTimer t;
+        t.start();
+        view.load(QUrl(server->pageUrl("bare.html")));
+        if (!WaitFor([&] { return page->framed; }, 60000))
+            Fail("the bare page never showed a frame");
+        return double(t.nsecsElapsed()) / 1e6;
+    };
+
+    // The first game of a fresh client (fetched from the portal, as after
+    // an installation), and the memory while it plays.
+    playRow(QStringLiteral("122"));
+    const Memory first = measureMemory();
+
+    // One warm-up of each (the first web page, wasm compilation caches).
+    barePage();
+    bareLoaded();
+    playRow(cachedId);
+
+    // Each measurement starts after a short pause, so that none pays for the
+    // clean-up of the one before it.
+    auto pause = [] {
+        QEventLoop wait;
+        QTimer::singleShot(500, &wait, &QEventLoop::quit);
+        wait.exec();
+    };
+    std::vector<double> bareTimes, bareLoadedTimes, cachedTimes, uncachedTimes;
+    for (int r = 0; r < runs; ++r) {
+        pause();
+        bareTimes.push_back(barePage());
+        pause();
+        bareLoadedTimes.push_back(bareLoaded());
+        pause();
+        cachedTimes.push_back(playRow(cachedId));
+        QFile::remove(CacheDir + uncachedId + ".swf");
+        pause();
+        uncachedTimes.push_back(playRow(uncachedId));
+    }
+
+    // Memory again with a game playing, after all those plays; the bare
+    // pages are gone.
+    idleView.setPage(nullptr);
+    delete idlePage;
+    idleView.hide();
+    playRow(cachedId);
+    const Memory later = measureMemory();
+
+    const double b = Median(bareTimes), l = Median(bareLoadedTimes), c = Median(cachedTimes),
+                 u = Median(uncachedTimes);
+    auto overhead = [](double x, double base) { return (x - base) / base * 100.0; };
+    std::printf("play: %d runs, median milliseconds to Ruffle's first frame of the same game\n", runs);
+    std::printf("  bare Ruffle page, page load to frame          %8.1f   [%s]\n", b, qPrintable(List(bareTimes)));
+    std::printf("  bare Ruffle page already loaded, movie load   %8.1f   [%s]\n", l,
+                qPrintable(List(bareLoadedTimes)));
+    std::printf("  client, play request for a cached game        %8.1f   [%s]\n", c, qPrintable(List(cachedTimes)));
+    std::printf("  client, play request for an uncached game     %8.1f   [%s]\n", u, qPrintable(List(uncachedTimes)));
+    std::printf("play: overhead vs the bare page's load to frame: cached %+.1f%%, uncached %+.1f%% (goal <= 20%%)\n",
+                overhead(c, b), overhead(u, b));
+    std::printf("play: overhead vs the loaded bare page's movie load: cached %+.1f%%, uncached %+.1f%%\n",
+                overhead(c, l), overhead(u, l));
+    const int plays = 3 + 2 * runs;
+    std::printf("play: proportional set size of the client's %lld processes with a game playing (goal <= 400 MiB):\n",
+                static_cast<long long>(first.parts.size()));
+    std::printf("  first game of a fresh client   %6.1f MiB   (%s)\n", first.totalKiB / 1024.0,
+                qPrintable(first.parts.join(", ")));
+    std::printf("  after %2d plays                 %6.1f MiB   (%s)\n", plays, later.totalKiB / 1024.0,
+                qPrintable(later.parts.join(", ")));
+    std::fflush(stdout);
+
+    server.reset();
+    main->life->FormDestroy();
+    delete main;
+    portal.stop();
+    return 0;
+}
