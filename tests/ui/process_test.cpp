@@ -175,6 +175,42 @@ TEST_F(ProcessTest, SessionEndRunsTheDestructionAndReleasesTheInstance)
   EXPECT_EQ(ReadIniValue(app_.path(QStringLiteral("Config/local.ini")), "Info", "1"), QStringLiteral("2"));
 }
 
+TEST_F(ProcessTest, TrayIconOpensItsMenuAndBringsTheHiddenWindowBack)
+{
+  if (QStandardPaths::findExecutable(QStringLiteral("trayer")).isEmpty())
+    GTEST_SKIP() << "trayer is not installed";
+  std::unique_ptr<QProcess> trayHost = xserver_->StartTray();
+  QThread::msleep(500);
+  QProcess *client = Start({QStringLiteral("-start")});
+  ASSERT_TRUE(WaitFor([&] { return EngineSaid(QStringLiteral("ClientLoginIn")); }, 60000));
+  // The only window the hidden client shows is its icon in the tray.
+  QStringList icon;
+  ASSERT_TRUE(WaitFor([&] { return (icon = xserver_->VisibleWindowsOfClass(QStringLiteral("kestrova"))).size() == 1; },
+                      30000));
+  EXPECT_FALSE(MainWindowVisible());
+  const QString geometry = xserver_->Xdo({QStringLiteral("getwindowgeometry"), icon.first()});
+  EXPECT_TRUE(geometry.contains(QStringLiteral("Position: 12"))) << geometry.toStdString();  // bottom right
+
+  // A right click opens the menu (a second window of the client) and
+  // nothing else; Escape closes it.
+  xserver_->Xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), icon.first(), QStringLiteral("8"),
+                 QStringLiteral("8"), QStringLiteral("click"), QStringLiteral("3")});
+  EXPECT_TRUE(WaitFor([&] { return xserver_->VisibleWindowsOfClass(QStringLiteral("kestrova")).size() == 2; }, 10000));
+  EXPECT_FALSE(MainWindowVisible());
+  xserver_->Xdo({QStringLiteral("key"), QStringLiteral("Escape")});
+  EXPECT_TRUE(WaitFor([&] { return xserver_->VisibleWindowsOfClass(QStringLiteral("kestrova")).size() == 1; }, 10000));
+
+  // A left click brings the window.
+  xserver_->Xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), icon.first(), QStringLiteral("8"),
+                 QStringLiteral("8"), QStringLiteral("click"), QStringLiteral("1")});
+  EXPECT_TRUE(WaitFor([&] { return MainWindowVisible(); }, 15000));
+  EXPECT_EQ(portal_.paths.count(QStringLiteral("/index.htm")), 1);
+
+  EXPECT_TRUE(SignalAndWait(client, SIGTERM, 30000));
+  EXPECT_EQ(client->exitCode(), 0);
+  Kill(trayHost.get());
+}
+
 TEST_F(ProcessTest, MissingFlashRuntimeRefusesTheStart)
 {
   QDir(app_.path(QStringLiteral("ruffle"))).removeRecursively();

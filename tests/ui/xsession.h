@@ -68,14 +68,40 @@ public:
   // Ids of the visible top-level windows whose title matches `regex`.
   QStringList VisibleWindows(const QString &regex) const
   {
+    return Xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), regex})
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  }
+  // Ids of the visible windows of a window class (the client's is "kestrova").
+  QStringList VisibleWindowsOfClass(const QString &cls) const
+  {
+    return Xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"), cls})
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  }
+  // Runs xdotool on this display; gives what it printed.
+  QString Xdo(const QStringList &args) const
+  {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                        QStringLiteral("--name"), regex});
+    p.start(QStringLiteral("xdotool"), args);
     p.waitForFinished(10000);
-    return QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return QString::fromUtf8(p.readAllStandardOutput());
+  }
+  // Starts a tray host (trayer) along the bottom right; it ends with the
+  // returned process.
+  std::unique_ptr<QProcess> StartTray() const
+  {
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    p->setProcessEnvironment(env);
+    p->start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("bottom"), QStringLiteral("--align"),
+                                        QStringLiteral("right"), QStringLiteral("--widthtype"),
+                                        QStringLiteral("request"), QStringLiteral("--height"), QStringLiteral("28"),
+                                        QStringLiteral("--SetDockType"), QStringLiteral("true")});
+    p->waitForStarted(5000);
+    return p;
   }
 
 private:
