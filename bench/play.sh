@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Play benchmark: from a play request to Ruffle's first frame for a cached
 # game and for a game fetched from the stand-in portal, beside a bare Ruffle
-# page's load to first frame, median of RUNS (default 5); then the
-# proportional set size of all the client's processes with a game playing.
+# page (its page load to first frame, and its movie load once the runtime is
+# loaded), median of RUNS (default 5); then the proportional set size of all
+# the client's processes with a game playing.
 #   bench/play.sh [RUNS]            (build folder: $KESTROVA_BUILD or build)
+# Runs offscreen; KESTROVA_XVFB=1 runs it in a 1280x800 X server instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
@@ -17,6 +19,12 @@ trap 'rm -rf "$work"' EXIT
 app="$work/app"
 cmake --install "$build" --prefix "$app" >/dev/null
 mkdir -p "$work/home"
-HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/data" \
-XDG_CACHE_HOME="$work/home/cache" QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} \
-  "$build/bench/play/kestrova-bench-play" --appdir "$app" --runs "$runs"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/data" \
+       XDG_CACHE_HOME="$work/home/cache"
+[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+bench=("$build/bench/play/kestrova-bench-play" --appdir "$app" --runs "$runs")
+if [ -n "${KESTROVA_XVFB:-}" ]; then
+  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" "${bench[@]}" 2>/dev/null
+else
+  QT_QPA_PLATFORM=offscreen "${bench[@]}" 2>/dev/null
+fi

@@ -9,7 +9,7 @@
 // process of the client (this process and the web engine's helpers) while a
 // game plays.
 //
-//   kestrova-bench-play --appdir DIR [--runs N]
+//   kestrova-bench-play --appdir DIR [--runs N] [--shot FILE.png]
 // DIR is an installation folder (cmake --install), used as the program's
 // folder: it receives Config/local.ini, Caches/ and DL/.
 #include "app/config.h"
@@ -59,6 +59,8 @@ unmuteOverlay:"hidden",splashScreen:false,contextMenu:"off",letterbox:"off",
 logLevel:"error",showSwfDownload:false,warnOnUnsupportedContent:false,allowFullscreen:false}};</script>
 <script src="@RUFFLE@ruffle.js"></script></head><body>
 <script>
+// Polled with a timer rather than at animation frames: a page that the window
+// system covers gets no animation frames, but its timers keep running.
 var p = null;
 window.benchLoad = function (url) {
   if (p) p.remove();
@@ -75,9 +77,9 @@ window.benchLoad = function (url) {
                       || g.getImageData(1, 1, 1, 1).data[3] !== 0;
         if (painted) { console.log("bench:frame"); return; }
       }
-      requestAnimationFrame(tick);
+      setTimeout(tick, 4);
     }
-    requestAnimationFrame(tick);
+    setTimeout(tick, 4);
   });
 };
 console.log("bench:ready");
@@ -100,6 +102,8 @@ protected:
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
                                   const QString &) override
     {
+        if (qEnvironmentVariableIsSet("KESTROVA_BENCH_VERBOSE"))
+            std::fprintf(stderr, "bare page: %s\n", qPrintable(message));
         if (message == u"bench:frame")
             framed = true;
         else if (message == u"bench:ready")
@@ -212,7 +216,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QString appDir;
+    QString appDir, shotFile;
     int runs = 5;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -220,6 +224,8 @@ int main(int argc, char **argv)
             appDir = args.at(++i);
         else if (args.at(i) == "--runs" && i + 1 < args.size())
             runs = std::max(1, args.at(++i).toInt());
+        else if (args.at(i) == "--shot" && i + 1 < args.size())
+            shotFile = args.at(++i);
     }
     if (appDir.isEmpty())
         Fail("usage: kestrova-bench-play --appdir INSTALLATION [--runs N]");
@@ -312,17 +318,19 @@ int main(int argc, char **argv)
     server->addPage("bare.html", bare, "text/html; charset=utf-8");
     server->addPage("bare-idle.html", idle, "text/html; charset=utf-8");
     // A bare page whose runtime is already loaded: the movie's load alone.
-    QWebEngineView idleView;
+    // The bare pages lie over the player inside the main window, so that the
+    // window system shows them as it shows the player.
+    const QRect playerArea(flash->mapTo(main, QPoint(0, 0)), flash->size());
+    QWebEngineView idleView(main);
     auto *idlePage = new BarePageView(&idleView);
     idleView.setPage(idlePage);
-    idleView.resize(flash->size());
+    idleView.setGeometry(playerArea);
     idleView.show();
     idleView.load(QUrl(server->pageUrl("bare-idle.html")));
     if (!WaitFor([&] { return idlePage->ready; }, 60000))
         Fail("the idle bare page did not load");
     auto bareLoaded = [&]() -> double {
         idleView.raise();
-        idleView.activateWindow();
         idlePage->framed = false;
         QElapsedTimer t;
         t.start();
@@ -332,11 +340,12 @@ int main(int argc, char **argv)
         return double(t.nsecsElapsed()) / 1e6;
     };
     auto barePage = [&]() -> double {
-        QWebEngineView view;
+        QWebEngineView view(main);
         auto *page = new BarePageView(&view);
         view.setPage(page);
-        view.resize(flash->size());
+        view.setGeometry(playerArea);
         view.show();
+        view.raise();
         QElapsedTimer t;
         t.start();
         view.load(QUrl(server->pageUrl("bare.html")));
@@ -349,6 +358,8 @@ int main(int argc, char **argv)
     // an installation), and the memory while it plays.
     playRow(QStringLiteral("122"));
     const Memory first = measureMemory();
+    if (!shotFile.isEmpty())
+        main->grab().save(shotFile);
 
     // One warm-up of each (the first web page, wasm compilation caches).
     barePage();
