@@ -114,6 +114,16 @@ TFlashView::TFlashView(QWidget *parent) : QWebEngineView(parent)
     setObjectName(QStringLiteral("ShockwaveFlash1"));
     setContextMenuPolicy(Qt::NoContextMenu);
     setFocusPolicy(Qt::StrongFocus);
+}
+
+void TFlashView::ensurePage()
+{
+    // The page (and with it a process of the web engine) is made only when
+    // the player is first needed, so that a start of the program does not
+    // wait for it.
+    if (m_page)
+        return;
+    m_server = TMediaServer::Acquire();
     m_page = new TFlashPage(this);
     m_page->setBackgroundColor(Qt::black);
     QWebEngineSettings *s = m_page->settings();
@@ -138,8 +148,18 @@ TFlashView::TFlashView(QWidget *parent) : QWebEngineView(parent)
                 }
                 QTimer::singleShot(0, this, [this] { loadPlayerPage(); });
             });
-    m_server = TMediaServer::Acquire();
-    loadPlayerPage();
+}
+
+void TFlashView::showEvent(QShowEvent *event)
+{
+    ensurePage();
+    QWebEngineView::showEvent(event);
+}
+
+void TFlashView::preload()
+{
+    if (!m_pageRequested)
+        loadPlayerPage();
 }
 
 TFlashView::~TFlashView() = default;
@@ -168,6 +188,7 @@ QString TFlashView::BackgroundColorText(int color)
 
 void TFlashView::loadPlayerPage()
 {
+    ensurePage();
     m_ready = false;
     if (!m_server)
         return;
@@ -179,6 +200,7 @@ void TFlashView::loadPlayerPage()
     const QString base = ruffle.left(ruffle.size() - int(sizeof("ruffle.js")) + 1);
     html.replace("@RUFFLE@", base.toUtf8());
     m_server->addPage(QStringLiteral("player.html"), html, "text/html; charset=utf-8");
+    m_pageRequested = true;
     m_page->load(QUrl(m_server->pageUrl(QStringLiteral("player.html"))));
 }
 
@@ -210,13 +232,14 @@ void TFlashView::pageMessage(const QString &kind, int serial, const QString &tex
 
 void TFlashView::runWhenReady(const QString &script)
 {
+    ensurePage();
     if (m_ready) {
         m_page->runJavaScript(script);
     } else {
         // Only the newest request matters: a movie set while the page loads
         // replaces the one set before it.
         m_pending = script;
-        if (m_page->url().isEmpty())
+        if (!m_pageRequested)
             loadPlayerPage();
     }
 }
@@ -226,6 +249,12 @@ void TFlashView::stopPlayback()
     ++m_serial;
     m_playing = false;
     m_movieUrl.clear();
+    if (!m_pageRequested) {
+        // Nothing was ever played: nothing to end.
+        m_pending.clear();
+        Q_EMIT movieStopped();
+        return;
+    }
     runWhenReady(QStringLiteral("window.kestrovaStop && window.kestrovaStop(%1)").arg(m_serial));
 }
 
@@ -236,6 +265,7 @@ void TFlashView::setMovie(const QString &movie)
         stopPlayback();
         return;
     }
+    ensurePage();
     if (!m_server) {
         Q_EMIT movieFailed(QStringLiteral("player server not running"));
         return;
@@ -264,6 +294,7 @@ bool TFlashView::waitReady(int timeoutMs)
 {
     if (m_ready)
         return true;
+    preload();
     if (!m_server)
         return false;
     QEventLoop loop;

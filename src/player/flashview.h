@@ -42,6 +42,11 @@ public:
     // The movie text that ends playback.
     static QString StopMovie();
 
+    // Loads the player page (and with it the runtime) now, if it is not
+    // loaded yet; otherwise that happens when the first movie is set.  The
+    // runtime takes a few seconds of processor time to compile.
+    void preload();
+
     // True once the player page has loaded the runtime.
     bool isReady() const { return m_ready; }
     // True while a movie is loaded (from Movie set until it is ended).
@@ -75,8 +80,12 @@ Q_SIGNALS:
     void movieFailed(const QString &reason);
     void movieStopped();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     friend class TFlashPage;
+    void ensurePage();
     void pageMessage(const QString &kind, int serial, const QString &text);
     void loadPlayerPage();
     void runWhenReady(const QString &script);
@@ -89,6 +98,7 @@ private:
     bool m_loop = true;
     int m_scaleMode = 0;
     int m_backgroundColor = -1;
+    bool m_pageRequested = false;   // the player page was asked for
     bool m_ready = false;
     bool m_playing = false;
     int m_serial = 0;

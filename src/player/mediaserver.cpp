@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -128,8 +129,13 @@ TMediaServer::TMediaServer() : d(std::make_unique<Impl>())
     d->server.Get(R"(/.*)", handler);
 
     d->port = d->server.bind_to_any_port("127.0.0.1");
-    if (d->port > 0)
+    if (d->port > 0) {
         d->thread = std::thread([this] { d->server.listen_after_bind(); });
+        // A stop() that comes before the server loop runs would be lost and
+        // leave the loop running for ever: wait until it runs.
+        for (int i = 0; i < 5000 && !d->server.is_running(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 TMediaServer::~TMediaServer()

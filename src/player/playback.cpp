@@ -62,6 +62,9 @@ void TPlayback::LoadPlayList()
     fetch->setEngine(m_form->engine());
     list->LoadListFile(LastPlayedFile, list->tvPlayList, 100);
     fetch->PruneCache(list->tvPlayList);
+    // The Flash runtime is made ready in the background once the window and
+    // its start page had their turn, so that the first game starts at once.
+    QTimer::singleShot(PreloadDelayMs, host->ShockwaveFlash1, &TFlashView::preload);
 }
 
 void TPlayback::Shutdown()

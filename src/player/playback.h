@@ -23,8 +23,10 @@ public:
     // and the hidden audio player is created.
     void InitAudio();
     // At creation, once the engine exists: the play list is loaded from
-    // LastPlayedFile (limit 100) and the cache pruned against it.
+    // LastPlayedFile (limit 100) and the cache pruned against it.  The Flash
+    // runtime is loaded PreloadDelayMs later.
     void LoadPlayList();
+    static constexpr int PreloadDelayMs = 4000;
     // At destruction: the audio player is released.
     void Shutdown();
 

@@ -2,18 +2,17 @@
 
 #include "app/globals.h"
 #include "lists/playlist.h"
+#include "player/audioplayer.h"
 #include "player/contentfetch.h"
 #include "player/flashview.h"
 #include "player/pagebrowser.h"
 #include "ui/dialogs.h"
 #include "ui/lxsimage.h"
 
-#include <QAudioOutput>
 #include <QBoxLayout>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMediaPlayer>
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
@@ -54,7 +53,7 @@ TPlayerHost::TPlayerHost(const TPlayerWindow &window, QWidget *parent)
     wbMp3 = new QWebEngineView(pnlConMain);
     wbMp3->setObjectName(QStringLiteral("wbMp3"));
     wbMp3->setContextMenuPolicy(Qt::NoContextMenu);
-    wbMp3->page()->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+    // Its page is made when it is first shown (showPageBrowser).
     connect(wbMp3, &QWebEngineView::loadFinished, this, &TPlayerHost::wbMp3DocumentComplete);
     wbMp3->hide();
 
@@ -161,6 +160,9 @@ void TPlayerHost::fillConMain(QWidget *w)
 
 void TPlayerHost::showPageBrowser()
 {
+    QWebEngineSettings *settings = wbMp3->page()->settings();
+    if (settings->testAttribute(QWebEngineSettings::PlaybackRequiresUserGesture))
+        settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     if (wbMp3->page()->lifecycleState() != QWebEnginePage::LifecycleState::Active)
         wbMp3->page()->setLifecycleState(QWebEnginePage::LifecycleState::Active);
     fillConMain(wbMp3);
@@ -175,8 +177,8 @@ void TPlayerHost::showFlashPlayer()
     ShockwaveFlash1->show();
     ShockwaveFlash1->raise();
     // The page browser lies unseen behind the player until the next fetch or
-    // song: its page is put away, which frees the web engine's process that
-    // shows it.  Showing it again brings the page back.
+    // song: its page is put away (discarded), so the web engine can free what
+    // the page holds.  Showing it again brings the page back.
     if (wbMp3->isVisible()) {
         wbMp3->hide();
         if (!wbMp3->url().isEmpty())
@@ -198,7 +200,7 @@ void TPlayerHost::PlayItem(const TKsvPlayPtr &item, bool addToList)
     if (m_fetch && m_fetch->TimerDownload->isActive())
         m_fetch->StopCurrentFetch();
 
-    if (m_audio && m_audio->playbackState() == QMediaPlayer::PlayingState)
+    if (m_audio && m_audio->isPlaying())
         m_audio->stop();
     ShockwaveFlash1->setMovie(TFlashView::StopMovie());
 
@@ -232,6 +234,7 @@ void TPlayerHost::PlayItem(const TKsvPlayPtr &item, bool addToList)
             ShockwaveFlash1->setMovie(file);
             PlayStarted = true;
             ShockwaveFlash1->setLoop(false);
+            ShockwaveFlash1->setFocus(Qt::OtherFocusReason);   // the game takes the keys
         } else if (type == u"4") {
             showFlashPlayer();
             flashUsed = 1;
@@ -247,8 +250,7 @@ void TPlayerHost::PlayItem(const TKsvPlayPtr &item, bool addToList)
             OpenPageChecked(wbMp3, AudioPageUrl(), OfflinePagePath());
             CreateMediaPlayer();
             PlayStarted = true;
-            m_audio->setSource(QUrl::fromLocalFile(file));
-            m_audio->play();
+            m_audio->playFile(file);
         }
     }
 
@@ -396,23 +398,18 @@ void TPlayerHost::CreateMediaPlayer()
     if (m_audio)
         return;
     QObject *owner = m_window.window ? static_cast<QObject *>(m_window.window) : this;
-    m_audio = new QMediaPlayer(owner);
-    m_audio->setObjectName(QStringLiteral("FrameMP") + QString::number(AudioPlayerSerial));
-    m_audioOut = new QAudioOutput(m_audio);
-    m_audio->setAudioOutput(m_audioOut);
+    m_audio = new TAudioPlayer(QStringLiteral("FrameMP") + QString::number(AudioPlayerSerial), owner);
 }
 
 void TPlayerHost::ReleaseMediaPlayer()
 {
     if (m_audio) {
-        if (m_audio->playbackState() == QMediaPlayer::PlayingState) {
+        if (m_audio->isPlaying()) {
             // A playing player is stopped and rewound, and stays.
-            m_audio->stop();
-            m_audio->setPosition(0);
+            m_audio->stopAndRewind();
         } else {
             delete m_audio;
             m_audio = nullptr;
-            m_audioOut = nullptr;
         }
     }
     ++AudioPlayerSerial;

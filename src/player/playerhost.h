@@ -21,8 +21,7 @@
 #include <functional>
 
 class QLabel;
-class QMediaPlayer;
-class QAudioOutput;
+class TAudioPlayer;
 class QShortcut;
 class QWebEngineView;
 class tLxsimage;
@@ -89,7 +88,7 @@ public:
     void CloseMp3();
     void CreateMediaPlayer();
     void ReleaseMediaPlayer();
-    QMediaPlayer *audioPlayer() const { return m_audio; }
+    TAudioPlayer *audioPlayer() const { return m_audio; }
 
     // Enables or disables the download button (with its hint).
     void setDownloadButton(bool enabled, const QString &hint);
@@ -122,8 +121,7 @@ private:
     TPlayerWindow m_window;
     TContentFetch *m_fetch = nullptr;
     TPlayList *m_list = nullptr;
-    QMediaPlayer *m_audio = nullptr;
-    QAudioOutput *m_audioOut = nullptr;
+    TAudioPlayer *m_audio = nullptr;
     QPointer<QShortcut> m_escape;
     bool m_fullScreen = false;
     QRect m_boundsBeforeFullScreen;

@@ -79,6 +79,22 @@ TEST(MediaServer, ServesOnlyFilesInsideItsFolders)
     EXPECT_TRUE(server->urlForPath(CacheDir + "../Caches/12.swf").isEmpty());
 }
 
+TEST(MediaServer, StartsAndStopsRightAwayAgainAndAgain)
+{
+    // A server let go the moment it was made must still stop (the start-up's
+    // player probe does exactly that); this hung before the fix.
+    for (int i = 0; i < 30; ++i) {
+        auto server = TMediaServer::Acquire();
+        ASSERT_TRUE(server);
+        ASSERT_GT(server->port(), 0);
+    }
+    TestAppDir app(true);
+    for (int i = 0; i < 3; ++i) {
+        TFlashView probe;
+        probe.setMovie(TFlashView::StopMovie());
+    }
+}
+
 class FlashViewTest : public ::testing::Test {
 protected:
     void SetUp() override

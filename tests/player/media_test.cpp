@@ -4,6 +4,7 @@
 #include "playbackrig.h"
 
 #include "app/globals.h"
+#include "player/audioplayer.h"
 
 #include <QMediaPlayer>
 #include <QSignalSpy>
@@ -30,7 +31,7 @@ TEST(AudioPlayer, PlaysAShortMp3ToItsEnd)
     rig.host->PlayItem(rig.add("134", "2", "小星星"), true);
     EXPECT_EQ(rig.host->audioUsed, 1);
     EXPECT_TRUE(rig.host->wbMp3->isVisible());
-    QMediaPlayer *player = rig.host->audioPlayer();
+    QMediaPlayer *player = rig.host->audioPlayer()->player();
     ASSERT_TRUE(WaitFor([&] { return player->mediaStatus() == QMediaPlayer::EndOfMedia; }, 20000))
         << "status " << int(player->mediaStatus()) << " error " << player->errorString().toStdString();
     EXPECT_GE(player->duration(), 900);
@@ -42,8 +43,9 @@ TEST(AudioPlayer, PlaysAShortMp3ToItsEnd)
     // freed; the serial grows either way.
     player->play();
     ASSERT_TRUE(WaitFor([&] { return player->playbackState() == QMediaPlayer::PlayingState; }, 5000));
+    TAudioPlayer *kept = rig.host->audioPlayer();
     rig.host->ReleaseMediaPlayer();
-    EXPECT_EQ(rig.host->audioPlayer(), player);
+    EXPECT_EQ(rig.host->audioPlayer(), kept);
     EXPECT_EQ(player->playbackState(), QMediaPlayer::StoppedState);
     EXPECT_EQ(AudioPlayerSerial, 2);
     rig.host->CloseMp3();   // frees the idle player, makes a new one
