@@ -9,7 +9,7 @@
 // process of the client (this process and the web engine's helpers) while a
 // game plays.
 //
-//   kestrova-bench-play --appdir DIR [--runs N] [--shot FILE.png]
+//   kestrova-bench-play --appdir DIR [--runs N] [--settle MS] [--shot FILE.png]
 // DIR is an installation folder (cmake --install), used as the program's
 // folder: it receives Config/local.ini, Caches/ and DL/.
 #include "app/config.h"
@@ -168,18 +168,21 @@ std::vector<pid_t> ClientProcesses()
     return out;
 }
 
-// Pss of one process in KiB (0 when it cannot be read).
-long PssKiB(pid_t pid)
+// One field ("Pss:", "Rss:") of a process's memory summary in KiB (0 when
+// it cannot be read).
+long RollupKiB(pid_t pid, const QByteArray &field)
 {
     QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
     if (!f.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("Pss:"))
-            return line.mid(4).trimmed().split(' ').first().toLong();
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').first().toLong();
     }
     return 0;
 }
+long PssKiB(pid_t pid) { return RollupKiB(pid, "Pss:"); }
+long RssKiB(pid_t pid) { return RollupKiB(pid, "Rss:"); }
 
 // The program name, and for the web engine's helpers their kind
 // ("renderer", "gpu-process", "zygote", "utility").
@@ -218,12 +221,15 @@ int main(int argc, char **argv)
 
     QString appDir, shotFile;
     int runs = 5;
+    int settleMs = 3000;   // from a game's first frame to the memory reading
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args.at(i) == "--appdir" && i + 1 < args.size())
             appDir = args.at(++i);
         else if (args.at(i) == "--runs" && i + 1 < args.size())
             runs = std::max(1, args.at(++i).toInt());
+        else if (args.at(i) == "--settle" && i + 1 < args.size())
+            settleMs = std::max(0, args.at(++i).toInt());
         else if (args.at(i) == "--shot" && i + 1 < args.size())
             shotFile = args.at(++i);
     }
@@ -264,17 +270,29 @@ int main(int argc, char **argv)
 
     // The proportional set size of the client's processes: this process and
     // the web engine's helpers below it (the portal is not the client).
-    struct Memory { long totalKiB = 0; QStringList parts; };
-    auto measureMemory = [&settle]() {
-        QTimer::singleShot(3000, &settle, &QEventLoop::quit);   // the game settles
+    struct Memory { long totalKiB = 0, rssKiB = 0; QStringList parts; };
+    // Which of the client's pages a web engine process shows.
+    auto pageOf = [main](pid_t pid) -> QString {
+        for (QWebEngineView *view : main->findChildren<QWebEngineView *>()) {
+            if (view->page() && view->page()->renderProcessPid() == pid)
+                return view->objectName().isEmpty() ? QStringLiteral("web view") : view->objectName();
+        }
+        return QString();
+    };
+    auto measureMemory = [&settle, settleMs, pageOf]() {
+        QTimer::singleShot(settleMs, &settle, &QEventLoop::quit);   // the game settles
         settle.exec();
         Memory m;
         for (pid_t pid : ClientProcesses()) {
-            const QString name = ProcessName(pid);
+            QString name = ProcessName(pid);
             if (name.startsWith("kestrova-portal"))
                 continue;
+            const QString page = pageOf(pid);
+            if (!page.isEmpty())
+                name += " (" + page + ")";
             const long kib = PssKiB(pid);
             m.totalKiB += kib;
+            m.rssKiB += RssKiB(pid);
             m.parts << QStringLiteral("%1 %2 MiB").arg(name).arg(kib / 1024.0, 0, 'f', 1);
         }
         return m;
@@ -303,6 +321,13 @@ int main(int argc, char **argv)
         return ms;
     };
 
+    // The first game of a fresh client (fetched from the portal, as after
+    // an installation), and the memory while it plays.
+    playRow(QStringLiteral("122"));
+    const Memory first = measureMemory();
+    if (!shotFile.isEmpty())
+        main->grab().save(shotFile);
+
     // The bare page: same server, same movie file.
     const QString cachedId = "120", uncachedId = "121";
     QFile::copy(appDir + "portal/media/120.swf", CacheDir + "120.swf");
@@ -321,7 +346,8 @@ int main(int argc, char **argv)
     // The bare pages lie over the player inside the main window, so that the
     // window system shows them as it shows the player.
     const QRect playerArea(flash->mapTo(main, QPoint(0, 0)), flash->size());
-    QWebEngineView idleView(main);
+    auto *idleViewOwned = new QWebEngineView(main);   // the window owns it
+    QWebEngineView &idleView = *idleViewOwned;
     auto *idlePage = new BarePageView(&idleView);
     idleView.setPage(idlePage);
     idleView.setGeometry(playerArea);
@@ -353,13 +379,6 @@ int main(int argc, char **argv)
             Fail("the bare page never showed a frame");
         return double(t.nsecsElapsed()) / 1e6;
     };
-
-    // The first game of a fresh client (fetched from the portal, as after
-    // an installation), and the memory while it plays.
-    playRow(QStringLiteral("122"));
-    const Memory first = measureMemory();
-    if (!shotFile.isEmpty())
-        main->grab().save(shotFile);
 
     // One warm-up of each (the first web page, wasm compilation caches).
     barePage();
@@ -414,6 +433,9 @@ int main(int argc, char **argv)
                 qPrintable(first.parts.join(", ")));
     std::printf("  after %2d plays                 %6.1f MiB   (%s)\n", plays, later.totalKiB / 1024.0,
                 qPrintable(later.parts.join(", ")));
+    std::printf("  (resident set, pages shared between the processes counted in each: %.1f and %.1f MiB;\n"
+                "   the proportional figure shrinks when other programs on the machine share the libraries)\n",
+                first.rssKiB / 1024.0, later.rssKiB / 1024.0);
     std::fflush(stdout);
 
     server.reset();
