@@ -181,7 +181,7 @@ void TPlayerHost::showFlashPlayer()
     // the page holds.  Showing it again brings the page back.
     if (wbMp3->isVisible()) {
         wbMp3->hide();
-        if (!wbMp3->url().isEmpty())
+        if (!wbMp3->page()->requestedUrl().isEmpty())   // it may still be loading
             wbMp3->page()->setLifecycleState(QWebEnginePage::LifecycleState::Discarded);
     }
 }

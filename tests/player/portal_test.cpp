@@ -11,6 +11,7 @@
 
 #include <QLabel>
 #include <QSignalSpy>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 #include <gtest/gtest.h>
 
@@ -58,9 +59,9 @@ TEST_F(PortalPlayTest, FetchShowsTheAdvertisementThenPlaysAndPrefetchesTheNextRo
     rig->add("121", "1", "气球");
     QSignalSpy frames(rig->host->ShockwaveFlash1, &TFlashView::firstFrame);
     rig->click(0);
-    EXPECT_TRUE(WaitFor([&] {
-        return rig->host->wbMp3->url().toString().endsWith("/Mp3PageHtml/DownloadAds_0.html");
-    }, 10000)) << rig->host->wbMp3->url().toString().toStdString();
+    // The advertisement is asked for (a fast fetch may end before it loads).
+    EXPECT_TRUE(rig->host->wbMp3->page()->requestedUrl().toString().endsWith("/Mp3PageHtml/DownloadAds_0.html"))
+        << rig->host->wbMp3->page()->requestedUrl().toString().toStdString();
 
     ASSERT_TRUE(WaitFor([&] { return frames.count() > 0; }, 60000)) << "the game never showed a frame";
     EXPECT_TRUE(QFileInfo(CacheDir + "120.swf").isFile());
@@ -79,9 +80,38 @@ TEST_F(PortalPlayTest, FetchShowsTheAdvertisementThenPlaysAndPrefetchesTheNextRo
         return colours.size() > 4;
     }, 20000));
 
+    // The advertisement's browser is put away behind the game, so that the
+    // web engine can give back what its page holds.
+    EXPECT_FALSE(rig->host->wbMp3->isVisible());
+    EXPECT_EQ(rig->host->wbMp3->page()->lifecycleState(), QWebEnginePage::LifecycleState::Discarded);
+
     // The next row was prefetched; its end clears its mark.
     ASSERT_TRUE(WaitFor([&] { return PrefetchId == 0 && NodeOverlay(rig->node(1)) == -1; }, 30000));
     EXPECT_TRUE(QFileInfo(CacheDir + "121.swf").isFile());
+}
+
+TEST_F(PortalPlayTest, AdvertisementStillLoadingIsPutAwayWhenTheGameShows)
+{
+    // A fast fetch can end before the advertisement page of the fetch has
+    // loaded; the half-loaded page must not stay behind the game.
+    rig->add("120", "1", "接星星");
+    QSignalSpy frames(rig->host->ShockwaveFlash1, &TFlashView::firstFrame);
+    rig->click(0);
+    ASSERT_TRUE(rig->host->wbMp3->isVisible());
+    ASSERT_FALSE(rig->host->wbMp3->page()->requestedUrl().isEmpty());
+    rig->host->showFlashPlayer();
+    EXPECT_FALSE(rig->host->wbMp3->isVisible());
+    EXPECT_EQ(rig->host->wbMp3->page()->lifecycleState(), QWebEnginePage::LifecycleState::Discarded);
+    // Once the game plays, the browser shown again loads pages as before.
+    ASSERT_TRUE(WaitFor([&] { return frames.count() > 0; }, 60000)) << "the game never showed a frame";
+    rig->host->showPageBrowser();
+    EXPECT_EQ(rig->host->wbMp3->page()->lifecycleState(), QWebEnginePage::LifecycleState::Active);
+    QSignalSpy loaded(rig->host->wbMp3, &QWebEngineView::loadFinished);
+    rig->host->wbMp3->load(QUrl::fromLocalFile(AppDir + "Resource/Html/offline/OffLine.htm"));
+    ASSERT_TRUE(WaitFor([&] {
+        return !loaded.isEmpty() && rig->host->wbMp3->url().fileName() == "OffLine.htm";
+    }, 20000)) << rig->host->wbMp3->url().toString().toStdString();
+    EXPECT_TRUE(loaded.last().value(0).toBool());
 }
 
 TEST_F(PortalPlayTest, FileTheServerDoesNotHaveEndsInConnectionFailure)
