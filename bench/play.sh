@@ -6,6 +6,7 @@
 # the client's processes with a game playing.
 #   bench/play.sh [RUNS]            (build folder: $KESTROVA_BUILD or build)
 # Runs offscreen; KESTROVA_XVFB=1 runs it in a 1280x800 X server instead.
+# The web engine's messages go to KESTROVA_BENCH_LOG when it names a file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
@@ -24,7 +25,7 @@ export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$wor
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 bench=("$build/bench/play/kestrova-bench-play" --appdir "$app" --runs "$runs")
 if [ -n "${KESTROVA_XVFB:-}" ]; then
-  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" "${bench[@]}" 2>/dev/null
+  QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" "${bench[@]}" 2>"${KESTROVA_BENCH_LOG:-/dev/null}"
 else
-  QT_QPA_PLATFORM=offscreen "${bench[@]}" 2>/dev/null
+  QT_QPA_PLATFORM=offscreen "${bench[@]}" 2>"${KESTROVA_BENCH_LOG:-/dev/null}"
 fi

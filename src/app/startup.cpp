@@ -116,6 +116,7 @@ int KestrovaMain(int argc, char **argv)
   // The web views share one graphics context; this must precede the
   // application object.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  TFlashView::PrepareWebEngine();
   QApplication app(argc, argv);
   const QStringList args = app.arguments();
   const QString first = args.size() > 1 ? args.at(1) : QString();

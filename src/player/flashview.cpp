@@ -116,6 +116,17 @@ TFlashView::TFlashView(QWidget *parent) : QWebEngineView(parent)
     setFocusPolicy(Qt::StrongFocus);
 }
 
+void TFlashView::PrepareWebEngine()
+{
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (flags.contains("--js-flags"))
+        return;
+    if (!flags.isEmpty())
+        flags += ' ';
+    flags += "--js-flags=--wasm-lazy-compilation";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
 void TFlashView::ensurePage()
 {
     // The page (and with it a process of the web engine) is made only when

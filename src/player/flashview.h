@@ -42,6 +42,14 @@ public:
     // The movie text that ends playback.
     static QString StopMovie();
 
+    // Settings of the web engine that the runtime wants; to be called before
+    // the application object exists.  The runtime is one large WebAssembly
+    // module of which a game uses a small part: its functions are compiled
+    // when first called, not all at load, which keeps tens of MiB of machine
+    // code out of the player's process.  Flags the user gave the web engine
+    // for its script engine are left as they are.
+    static void PrepareWebEngine();
+
     // Loads the player page (and with it the runtime) now, if it is not
     // loaded yet; otherwise that happens when the first movie is set.  The
     // runtime takes a few seconds of processor time to compile.

@@ -173,6 +173,29 @@ TEST_F(FlashViewTest, MovieOutsideTheProgramFoldersIsRefused)
     EXPECT_EQ(failed.count(), 2);
 }
 
+TEST(FlashView, WebEngineFlagsKeepWhatTheUserGave)
+{
+    const QByteArray saved = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const bool had = qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS");
+    const struct { const char *given, *expected; } cases[] = {
+        {"", "--js-flags=--wasm-lazy-compilation"},
+        {"--disable-gpu", "--disable-gpu --js-flags=--wasm-lazy-compilation"},
+        {"--js-flags=--max-lazy", "--js-flags=--max-lazy"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.given);
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", c.given);
+        TFlashView::PrepareWebEngine();
+        EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), QByteArray(c.expected));
+        TFlashView::PrepareWebEngine();   // twice changes nothing
+        EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), QByteArray(c.expected));
+    }
+    if (had)
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", saved);
+    else
+        qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+}
+
 TEST(FlashAvailable, NeedsTheRuntimeInTheProgramFolder)
 {
     {

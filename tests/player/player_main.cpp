@@ -1,5 +1,7 @@
 // The player's tests need an application object (the web view, the media
 // player); listing the tests does not.
+#include "player/flashview.h"
+
 #include <QApplication>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    TFlashView::PrepareWebEngine();   // the player runs as in the client
     std::unique_ptr<QApplication> app;
     if (!listing)
         app = std::make_unique<QApplication>(argc, argv);
