@@ -12,38 +12,9 @@ cd "$(dirname "$0")/.."
 runs=${1:-5}
 build=${KESTROVA_BUILD:-build}
 command -v Xvfb >/dev/null || { echo "startup: Xvfb is missing (scripts/setup.sh installs it)"; exit 1; }
-if [ -z "${KESTROVA_SKIP_BUILD:-}" ]; then
-  cmake --build "$build" >"${TMPDIR:-/tmp}/kestrova-build.log" 2>&1 ||
-    { echo "$(basename "$0"): the build failed, see ${TMPDIR:-/tmp}/kestrova-build.log"; exit 1; }
-fi
-
-work=$(mktemp -d /tmp/kbench-XXXXXX)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-app="$work/app"
-cmake --install "$build" --prefix "$app" >/dev/null
-mkdir -p "$work/run" "$work/home"
-chmod 700 "$work/run"
-export HOME="$work/home" XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/home/config"
-export XDG_DATA_HOME="$work/home/data" QTWEBENGINE_DISABLE_SANDBOX=1 QT_QPA_PLATFORM=xcb
-unset DBUS_SESSION_BUS_ADDRESS
-
-"$app/kestrova-portal" --port 0 --data "$work/portal" --platform-ini "$app/Config/platform.ini" \
-  >"$work/portal.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 200); do [ -s "$work/portal.log" ] && break; sleep 0.1; done
-
-display=:$((300 + $$ % 500))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-export DISPLAY=$display
+. scripts/xsession.sh
+kestrova_build_if_needed
+kestrova_session kbench 300
 
 now_ms() { date +%s%3N; }
 
