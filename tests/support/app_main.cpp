@@ -1,5 +1,7 @@
-// The player's tests need an application object (the web view, the media
-// player); listing the tests does not.
+// The main of the test programs that need one application object (web
+// views, the media player, windows): the web engine's shared graphics
+// context and its settings come before it, as in the client.  Listing the
+// tests needs no application.  Without a display they run offscreen.
 #include "player/flashview.h"
 
 #include <QApplication>
@@ -17,10 +19,12 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    TFlashView::PrepareWebEngine();   // the player runs as in the client
+    TFlashView::PrepareWebEngine();
     std::unique_ptr<QApplication> app;
-    if (!listing)
+    if (!listing) {
         app = std::make_unique<QApplication>(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
