@@ -28,9 +28,18 @@ for _ in $(seq 1 100); do
 done
 echo "run: stand-in portal at $(head -n 1 "$log")"
 
+if [ "$(id -u)" -eq 0 ] && [ -z "${QTWEBENGINE_DISABLE_SANDBOX:-}" ]; then
+  # The web engine's sandbox cannot run for root; without this no page shows.
+  echo "run: running as root: the web engine's sandbox is switched off"
+  export QTWEBENGINE_DISABLE_SANDBOX=1
+fi
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "run: no display found; running the client under Xvfb (xvfb-run)"
-  xvfb-run -a -s "-screen 0 1280x800x24" "$appdir/kestrova" "$@"
+  # Xvfb has no graphics card: the web engine's own software drawing is
+  # several times faster there (and lighter) than OpenGL emulated by Mesa.
+  QT_QUICK_BACKEND=${QT_QUICK_BACKEND:-software} \
+    xvfb-run -a -s "-screen 0 1280x800x24" "$appdir/kestrova" "$@"
 else
   "$appdir/kestrova" "$@"
 fi
