@@ -1,9 +1,7 @@
 #pragma once
 // The still pictures of the main window's frame (caption, edges, status bar,
-// logo, the status-bar icons, the tray menu's icons and the program icon).
-// Each is taken from the skin images when the skin holds a picture of that
-// name, and otherwise drawn here in the skin's colours, so the frame never
-// shows a hole.
+// logo, the status-bar icons, the tray menu's icons and the program icon),
+// taken from the skin images compiled into the program.
 #include <QIcon>
 #include <QPixmap>
 
@@ -27,7 +25,7 @@ enum class FramePiece {
   SettingIcon,    // "IconSettings" 16 x 16
 };
 
-// The picture of a frame piece (skin image or drawn).
+// The picture of a frame piece (decoded once).
 QPixmap FramePicture(FramePiece piece);
 // Shows it in a picture control.
 void ShowFramePicture(tLxsimage *img, FramePiece piece);

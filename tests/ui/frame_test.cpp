@@ -155,6 +155,18 @@ TEST_F(FrameTest, TrayMenuHasItsItemsInOrderWithTheirIcons)
   EXPECT_EQ(w.tray->icon()->contextMenu(), w.tray->pm_tray());
 }
 
+TEST(FramePictures, EveryPieceAndIconComesFromTheSkin)
+{
+  for (int piece = int(FramePiece::CaptionLeft); piece <= int(FramePiece::SettingIcon); ++piece) {
+    SCOPED_TRACE(piece);
+    EXPECT_FALSE(FramePicture(static_cast<FramePiece>(piece)).isNull());
+  }
+  for (int n = 0; n < 5; ++n)
+    EXPECT_FALSE(TrayMenuIcon(n).isNull()) << n;
+  EXPECT_TRUE(TrayMenuIcon(5).isNull());
+  EXPECT_FALSE(ProgramIcon().isNull());
+}
+
 TEST_F(FrameTest, TrayExitAsksAndEndsOnlyOnYes)
 {
   LoadConfig();

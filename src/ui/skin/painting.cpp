@@ -444,7 +444,6 @@ void DrawIcon(QPainter &p, Icon icon, const QRectF &r, const QColor &ink, const 
       break;
     }
     case Icon::Gear: {
-      QPainterPath g;
       for (int i = 0; i < 8; ++i) {
         p.save();
         p.translate(50, 50);
