@@ -5,10 +5,8 @@
 
 #include <QCoreApplication>
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QThread>
 #include <functional>
 
 TestAppDir::TestAppDir(bool withRuffle)
@@ -81,24 +79,6 @@ QString TestAppDir::MediaDir()
 {
     const QString dir = BuildDir() + "/portal/media";
     return QFileInfo(dir + "/flvplayer.swf").isFile() ? dir : QString();
-}
-
-bool WaitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-void Pump(int ms)
-{
-    WaitFor([] { return false; }, ms);
 }
 
 double ShareOfColour(const QImage &img, const QRect &rect, QRgb rgb, int tolerance)

@@ -3,12 +3,13 @@
 // LastPlayedFile point into a temporary folder, the Flash runtime is copied
 // into AppDir/ruffle/ (the player serves nothing from outside its folders),
 // and media files can be placed where a test needs them.
+#include "waitfor.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QString>
 #include <QTemporaryDir>
-#include <functional>
 
 class TestAppDir {
 public:
@@ -35,10 +36,6 @@ private:
     QTemporaryDir m_dir;
     bool m_ok = false;
 };
-
-// Runs the event loop until `done` returns true or `timeoutMs` passes.
-bool WaitFor(const std::function<bool()> &done, int timeoutMs);
-void Pump(int ms);
 
 // Share of the pixels of `rect` whose colour is within `tolerance` of `rgb`.
 double ShareOfColour(const QImage &img, const QRect &rect, QRgb rgb, int tolerance = 40);

@@ -1,6 +1,7 @@
 // One running copy per user and executable name, the hand-over to it, its
 // recovery after a crash, and the updater test with a socket left behind.
 #include "app/singleinstance.h"
+#include "waitfor.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,10 +9,10 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QDir>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <memory>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -59,6 +60,19 @@ bool LeaveDeadSocket(const QString &path)
   return bound && QFileInfo::exists(path);
 }
 
+// Another start asks the running copy to show itself, from a thread of its
+// own, while this thread's event loop lets the running copy answer.
+bool RunningCopyAnswersAnotherStart()
+{
+  bool answered = false;
+  std::unique_ptr<QThread> asker(
+      QThread::create([&] { answered = SingleInstance(QStringLiteral("kestrova")).AskRunningToShow(5000); }));
+  asker->start();
+  const bool ended = WaitFor([&] { return asker->isFinished(); }, 10000);
+  asker->wait();
+  return ended && answered;
+}
+
 }  // namespace
 
 TEST_F(SingleInstanceTest, SecondCopyIsRefusedAndHandsOver)
@@ -72,13 +86,7 @@ TEST_F(SingleInstanceTest, SecondCopyIsRefusedAndHandsOver)
   SingleInstance second(QStringLiteral("kestrova"));
   EXPECT_FALSE(second.TryAcquire());
   // The running copy answers from its event loop while the second waits.
-  bool answered = false;
-  QThread *asker = QThread::create([&] { answered = SingleInstance(QStringLiteral("kestrova")).AskRunningToShow(5000); });
-  asker->start();
-  QTRY_VERIFY_WITH_TIMEOUT(asker->isFinished(), 10000);
-  asker->wait();
-  delete asker;
-  EXPECT_TRUE(answered);
+  EXPECT_TRUE(RunningCopyAnswersAnotherStart());
   EXPECT_EQ(shows.count(), 1);
 
   // Another executable name is another program.
@@ -113,13 +121,7 @@ TEST_F(SingleInstanceTest, ReleasedOrCrashedCopyLeavesTheWayFree)
 
   EXPECT_TRUE(probe.TryAcquire());
   // And it listens again for later starts.
-  bool answered = false;
-  QThread *asker = QThread::create([&] { answered = SingleInstance(QStringLiteral("kestrova")).AskRunningToShow(5000); });
-  asker->start();
-  QTRY_VERIFY_WITH_TIMEOUT(asker->isFinished(), 10000);
-  asker->wait();
-  delete asker;
-  EXPECT_TRUE(answered);
+  EXPECT_TRUE(RunningCopyAnswersAnotherStart());
 }
 
 TEST_F(SingleInstanceTest, UpdaterIsSeenOnlyWhileItListens)

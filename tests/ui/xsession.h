@@ -3,6 +3,8 @@
 // folder laid out like an installation (the client, a recording engine
 // library, the Flash runtime, the configuration), the client started as a
 // real process, and the X server asked which windows it shows.
+#include "waitfor.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -211,18 +213,3 @@ inline bool SignalAndWait(QProcess *p, int sig, int timeoutMs)
   return p->waitForFinished(timeoutMs);
 }
 
-// Waits until `done` is true or the time is up, serving this process's own
-// events meanwhile (a loopback server of the test keeps answering).
-template <typename F>
-bool WaitFor(F done, int timeoutMs)
-{
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs)
-      return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    QThread::msleep(50);
-  }
-  return true;
-}
