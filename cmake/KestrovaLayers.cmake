@@ -1,62 +1,46 @@
-# Three layers, each one static library, enforced by what they link:
-#   kestrova_core      no display, no network: Qt6::Core, SQLite and glibc at most
-#   kestrova_platform  HTTP (libcurl), the engine binding, single instance,
-#                      autostart, tray: may link Qt Network/Gui/Widgets
-#   kestrova_ui        the windows: Qt Widgets, WebEngine and Multimedia
-# and the client executable `kestrova` on top.
+# Layers are folders, each one static library.  A library sees the headers of
+# its own folder and of the libraries it links, and nothing else: every
+# library gets an include root of its own in the build tree holding one link
+# to its folder, so an include that runs up the layers (a feature folder
+# including the shell's main window, say) fails to compile.
 #
-# A subsystem folder calls, for example,
-#   kestrova_sources(core cipher.cpp cipher.h)
-#   kestrova_sources(platform urlanswers.cpp)
-#   kestrova_sources(app main.cpp)          # the executable's own sources
-# Paths are relative to the calling folder.
-
-set(KESTROVA_LAYERS core platform ui app)
-
-function(kestrova_sources layer)
-  if(NOT layer IN_LIST KESTROVA_LAYERS)
-    message(FATAL_ERROR "kestrova_sources: unknown layer '${layer}'")
-  endif()
-  foreach(f IN LISTS ARGN)
+# The layers, bottom to top (docs/architecture.md draws them):
+#   kestrova_base                         GUI-free foundation (Qt Core at most):
+#                                         src/base and src/crypto
+#   kestrova_net                          HTTP, address checks, single instance,
+#                                         the engine binding
+#   kestrova_widgets                      picture control, dialog family, skin
+#   kestrova_<feature>_core, kestrova_<feature>
+#                                         player, lists, download, service,
+#                                         catalog, in this order: a feature's
+#                                         core is GUI-free; its UI part links
+#                                         its core, the widgets and the
+#                                         features below it
+#   kestrova_shell                        main window frame, tray, start-up
+#   kestrova (src/app)                    the executable: main.cpp only
+#
+# kestrova_library(NAME FOLDER folders... SOURCES files... LINKS libs...)
+#   FOLDER names the library's folders relative to src/ ("base",
+#   "player/core"); sources are relative to the calling folder.
+function(kestrova_library name)
+  cmake_parse_arguments(L "" "" "FOLDER;SOURCES;LINKS" ${ARGN})
+  set(srcs)
+  foreach(f IN LISTS L_SOURCES)
     get_filename_component(abs "${f}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
-    set_property(GLOBAL APPEND PROPERTY KESTROVA_${layer}_SOURCES "${abs}")
+    list(APPEND srcs "${abs}")
   endforeach()
-endfunction()
-
-# Extra libraries for one layer, e.g. kestrova_link(core SQLite::SQLite3)
-function(kestrova_link layer)
-  set_property(GLOBAL APPEND PROPERTY KESTROVA_${layer}_LIBS ${ARGN})
-endfunction()
-
-function(_kestrova_layer name layer)
-  get_property(srcs GLOBAL PROPERTY KESTROVA_${layer}_SOURCES)
-  get_property(libs GLOBAL PROPERTY KESTROVA_${layer}_LIBS)
   add_library(${name} STATIC ${srcs})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${ARGN} ${libs})
+  set(root "${CMAKE_BINARY_DIR}/include-roots/${name}")
+  foreach(folder IN LISTS L_FOLDER)
+    get_filename_component(parent "${root}/${folder}" DIRECTORY)
+    file(MAKE_DIRECTORY "${parent}")
+    if(NOT EXISTS "${root}/${folder}")
+      file(CREATE_LINK "${PROJECT_SOURCE_DIR}/src/${folder}" "${root}/${folder}" SYMBOLIC)
+    endif()
+  endforeach()
+  target_include_directories(${name} PUBLIC "${root}")
+  target_link_libraries(${name} PUBLIC ${L_LINKS})
 endfunction()
-
-macro(kestrova_make_layers)
-  _kestrova_layer(kestrova_core core Qt6::Core SQLite::SQLite3)
-  target_compile_definitions(kestrova_core PUBLIC
-    KESTROVA_VERSION_TEXT="${PROJECT_VERSION}"
-    QT_NO_KEYWORDS)
-  get_property(_plat GLOBAL PROPERTY KESTROVA_platform_SOURCES)
-  if(_plat)
-    _kestrova_layer(kestrova_platform platform kestrova_core Qt6::Network CURL::libcurl Threads::Threads ${CMAKE_DL_LIBS})
-  endif()
-  get_property(_ui GLOBAL PROPERTY KESTROVA_ui_SOURCES)
-  if(_ui)
-    _kestrova_layer(kestrova_ui ui kestrova_platform Qt6::Widgets Qt6::WebEngineWidgets Qt6::Multimedia)
-  endif()
-  get_property(_app GLOBAL PROPERTY KESTROVA_app_SOURCES)
-  if(_app)
-    get_property(_applibs GLOBAL PROPERTY KESTROVA_app_LIBS)
-    add_executable(kestrova ${_app})
-    target_link_libraries(kestrova PRIVATE kestrova_ui ${_applibs})
-    install(TARGETS kestrova RUNTIME DESTINATION .)
-  endif()
-endmacro()
 
 # A test program: kestrova_test(NAME sources... LIBS libs... [LABELS l...])
 # registers each GoogleTest case with CTest.  Tests never touch the real home:

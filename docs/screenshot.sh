@@ -37,5 +37,5 @@ sleep 8   # the start page and the skin settle
 # host above the maximised client.
 for w in $(xdotool search --class trayer 2>/dev/null); do xdotool windowraise "$w" || true; done
 sleep 1
-"$build/tests/ui/ui_xgrab" "$out"
+"$build/tests/shell/ui_xgrab" "$out"
 echo "screenshot: $out"

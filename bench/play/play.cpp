@@ -12,17 +12,18 @@
 //   kestrova-bench-play --appdir DIR [--runs N] [--settle MS] [--shot FILE.png]
 // DIR is an installation folder (cmake --install), used as the program's
 // folder: it receives Config/local.ini, Caches/ and DL/.
-#include "app/config.h"
-#include "app/globals.h"
-#include "app/lifecycle.h"
-#include "lists/listnodes.h"
+#include "base/config.h"
+#include "base/globals.h"
+#include "net/enginelibrary.h"
+#include "shell/lifecycle.h"
+#include "player/listnodes.h"
 #include "lists/playlist.h"
 #include "player/contentfetch.h"
 #include "player/flashview.h"
 #include "player/mediaserver.h"
-#include "player/playback.h"
+#include "lists/playback.h"
 #include "player/playerhost.h"
-#include "ui/mainwindow.h"
+#include "shell/mainwindow.h"
 
 #include "../../tests/player/portalprocess.h"
 
@@ -255,7 +256,7 @@ int main(int argc, char **argv)
     LoadConfiguration();
     QDir(CacheDir).removeRecursively();
     QDir().mkpath(CacheDir);
-    auto *main = new TfrmMain;
+    auto *main = new TfrmMain(std::make_unique<EngineLibrary>(AppDir + QLatin1String(EngineLibrary::kFileName)));
     main->life->FormCreate();
     main->show();
     QEventLoop settle;

@@ -1,6 +1,6 @@
 #include "crypto/cipher.h"
 
-#include "app/gbk.h"
+#include "base/gbk.h"
 #include "crypto/des.h"
 #include "crypto/md5.h"
 

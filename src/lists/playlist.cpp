@@ -1,11 +1,11 @@
 #include "lists/playlist.h"
 
-#include "app/globals.h"
-#include "app/pathcase.h"
-#include "app/routines.h"
-#include "lists/listnodes.h"
-#include "lists/playlistfile.h"
-#include "ui/lxsimage.h"
+#include "base/globals.h"
+#include "base/pathcase.h"
+#include "base/routines.h"
+#include "player/listnodes.h"
+#include "lists/core/playlistfile.h"
+#include "widgets/lxsimage.h"
 
 #include <QBoxLayout>
 #include <QFileInfo>
@@ -194,17 +194,7 @@ void TPlayList::MarkUncachedItems(QTreeWidget *tree)
     }
 }
 
-QSet<QString> TPlayList::ListedIds(const QTreeWidget *tree)
-{
-    QSet<QString> ids;
-    if (tree) {
-        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-            if (const TKsvPlayPtr item = NodeItem(tree->topLevelItem(i)))
-                ids.insert(item->id);
-        }
-    }
-    return ids;
-}
+QSet<QString> TPlayList::ListedIds(const QTreeWidget *tree) { return ListedNodeIds(tree); }
 
 void TPlayList::tvPlayListClick()
 {

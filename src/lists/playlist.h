@@ -7,7 +7,8 @@
 //
 // The operations that take a tree work on any list tree (the organiser loads
 // its own copy); the ones without a tree work on tvPlayList.
-#include "player/ksvplay.h"
+#include "player/core/ksvplay.h"
+#include "player/playqueue.h"
 
 #include <QObject>
 #include <QSet>
@@ -20,7 +21,7 @@ class QWidget;
 class tLxsimage;
 class SkinButton;
 
-class TPlayList : public QObject {
+class TPlayList : public QObject, public IPlayQueue {
     Q_OBJECT
 public:
     // Builds tvPlayList (rows of 36 pixels) and the organiser button
@@ -37,12 +38,13 @@ public:
     bool LoadListFile(const QString &file, QTreeWidget *tree, int limit);
     // Writes the tree to LastPlayedFile (temporary file renamed onto it).
     // Errors are ignored; returns whether the file was written.
-    bool SavePlayList(QTreeWidget *tree);
+    bool SavePlayList(QTreeWidget *tree) override;
     // Decimal 0-based index of the first node whose id equals `id`, or "-1".
     static QString FindInPlayList(const QString &id, const QTreeWidget *tree);
     // After an item started playing with add-to-list set: select its row or
     // append it, then save.
-    void AddPlayedItem(const TKsvPlayPtr &item);
+    void AddPlayedItem(const TKsvPlayPtr &item) override;
+    QTreeWidget *playListTree() const override { return tvPlayList; }
     // Adds a node after the last one and selects it (not selected when the
     // type is not a number).  Items without a decimal id are not added.
     static QTreeWidgetItem *AppendItem(const TKsvPlayPtr &item, QTreeWidget *tree);

@@ -1,10 +1,10 @@
 #include "player/contentfetch.h"
 
-#include "app/globals.h"
-#include "download/enginelibrary.h"
-#include "lists/listnodes.h"
-#include "lists/playlist.h"
-#include "player/cache.h"
+#include "base/globals.h"
+#include "net/enginelibrary.h"
+#include "player/listnodes.h"
+#include "player/playqueue.h"
+#include "player/core/cache.h"
 #include "player/pagebrowser.h"
 #include "player/playerhost.h"
 
@@ -200,7 +200,7 @@ void TContentFetch::setPlayOverlay(int id)
 {
     if (!m_list)
         return;
-    QTreeWidget *tree = m_list->tvPlayList;
+    QTreeWidget *tree = m_list->playListTree();
     const QString text = QString::number(id);
     QTreeWidgetItem *selected = SelectedNode(tree);
     if (selected) {
@@ -233,7 +233,7 @@ int TContentFetch::FlvCurDownloadPercent(const QString &id) const
 
 void TContentFetch::PruneCache(QTreeWidget *playList)
 {
-    PruneCacheFolder(CacheDir, TPlayList::ListedIds(playList));
+    PruneCacheFolder(CacheDir, ListedNodeIds(playList));
 }
 
 void TContentFetch::StopCurrentFetch()

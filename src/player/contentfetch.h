@@ -9,7 +9,7 @@
 // engine reports the task ended below 100% (a server that answers 404 or
 // stops): the progress timer stops and the status label says
 // "服务器连接失败", so a click on the row starts afresh.
-#include "player/ksvplay.h"
+#include "player/core/ksvplay.h"
 
 #include <QHash>
 #include <QObject>
@@ -20,7 +20,7 @@ class QTimer;
 class QTreeWidget;
 class IEngine;
 class TPlayerHost;
-class TPlayList;
+class IPlayQueue;
 
 class TContentFetch : public QObject {
     Q_OBJECT
@@ -30,7 +30,7 @@ public:
     TContentFetch(IEngine *engine, QTimer *timerDownload, QObject *parent = nullptr);
 
     void setPlayerHost(TPlayerHost *host) { m_host = host; }
-    void setPlayList(TPlayList *list) { m_list = list; }
+    void setPlayList(IPlayQueue *list) { m_list = list; }
     void setEngine(IEngine *engine);
     IEngine *engine() const { return m_engine; }
     QTimer *TimerDownload = nullptr;
@@ -68,7 +68,7 @@ private:
 
     IEngine *m_engine = nullptr;
     TPlayerHost *m_host = nullptr;
-    TPlayList *m_list = nullptr;
+    IPlayQueue *m_list = nullptr;
     // Reports still to come for tasks this program stopped itself: they end
     // with a percent below 100 and must not be taken for a failure of a later
     // fetch of the same id.

@@ -1,6 +1,6 @@
 #include "player/flashview.h"
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "player/mediaserver.h"
 
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "player/pagebrowser.h"
 
-#include "app/globals.h"
-#include "app/netroutines.h"
-#include "app/pathcase.h"
+#include "base/globals.h"
+#include "net/netroutines.h"
+#include "base/pathcase.h"
 
 #include <QDir>
 #include <QUrl>

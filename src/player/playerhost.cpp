@@ -1,13 +1,13 @@
 #include "player/playerhost.h"
 
-#include "app/globals.h"
-#include "lists/playlist.h"
+#include "base/globals.h"
+#include "player/playqueue.h"
 #include "player/audioplayer.h"
 #include "player/contentfetch.h"
 #include "player/flashview.h"
 #include "player/pagebrowser.h"
-#include "ui/dialogs.h"
-#include "ui/lxsimage.h"
+#include "widgets/dialogs.h"
+#include "widgets/lxsimage.h"
 
 #include <QBoxLayout>
 #include <QEvent>
@@ -261,12 +261,12 @@ void TPlayerHost::PlayItem(const TKsvPlayPtr &item, bool addToList)
         if (addToList)
             m_list->AddPlayedItem(item);
         else
-            m_list->SavePlayList(m_list->tvPlayList);
+            m_list->SavePlayList(m_list->playListTree());
     }
     if (PlayStarted) {
         ShowPlayStatus(1);
         if (m_fetch && m_list)
-            m_fetch->PrefetchNext(m_list->tvPlayList);
+            m_fetch->PrefetchNext(m_list->playListTree());
     }
     Q_EMIT itemStarted(item);
 }

@@ -13,7 +13,7 @@
 //                   imgDownload, imgFullScreen, lblStatus
 // The exit panel pnlExitFullScreen (40 x 30, top left of the main window,
 // hidden) belongs to the main window; the host puts imgExitFullScreen in it.
-#include "player/ksvplay.h"
+#include "player/core/ksvplay.h"
 
 #include <QPointer>
 #include <QRect>
@@ -28,7 +28,7 @@ class tLxsimage;
 class SkinButton;
 class TFlashView;
 class TContentFetch;
-class TPlayList;
+class IPlayQueue;
 
 // What the host needs of the main window.
 struct TPlayerWindow {
@@ -47,7 +47,7 @@ public:
     ~TPlayerHost() override;
 
     void setContentFetch(TContentFetch *fetch) { m_fetch = fetch; }
-    void setPlayList(TPlayList *list) { m_list = list; }
+    void setPlayList(IPlayQueue *list) { m_list = list; }
 
     // --- Controls --------------------------------------------------------
     QWidget *pnlConMain = nullptr;
@@ -120,7 +120,7 @@ private:
 
     TPlayerWindow m_window;
     TContentFetch *m_fetch = nullptr;
-    TPlayList *m_list = nullptr;
+    IPlayQueue *m_list = nullptr;
     TAudioPlayer *m_audio = nullptr;
     QPointer<QShortcut> m_escape;
     bool m_fullScreen = false;

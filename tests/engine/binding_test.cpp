@@ -12,7 +12,7 @@
 #include <cstring>
 #include <thread>
 
-#include "download/enginelibrary.h"
+#include "net/enginelibrary.h"
 #include "testserver.h"
 
 namespace {

@@ -2,11 +2,11 @@
 // rows, the shared life of its items, and the click that plays a row.
 #include "../player/testappdir.h"
 
-#include "app/gbk.h"
-#include "app/globals.h"
-#include "lists/listnodes.h"
+#include "base/gbk.h"
+#include "base/globals.h"
+#include "player/listnodes.h"
 #include "lists/playlist.h"
-#include "lists/playlistfile.h"
+#include "lists/core/playlistfile.h"
 
 #include <QVBoxLayout>
 #include <QWidget>

@@ -1,8 +1,8 @@
 // The play-list file: reading with header clamping and line checks, the
 // limit trimming, and writing (GBK, CR LF, six fields, atomic replace).
-#include "app/gbk.h"
-#include "app/globals.h"
-#include "lists/playlistfile.h"
+#include "base/gbk.h"
+#include "base/globals.h"
+#include "lists/core/playlistfile.h"
 
 #include <QDir>
 #include <QFile>

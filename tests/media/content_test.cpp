@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <QtEndian>
 
-#include "app/gbk.h"
+#include "base/gbk.h"
 #include "items.h"
 
 using namespace media_test;

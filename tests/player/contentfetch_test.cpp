@@ -2,10 +2,10 @@
 // what the status label and the play list show, and when the item plays.
 #include "playbackrig.h"
 
-#include "app/globals.h"
-#include "lists/playlistfile.h"
-#include "ui/dialogs.h"
-#include "ui/lxsimage.h"
+#include "base/globals.h"
+#include "lists/core/playlistfile.h"
+#include "widgets/dialogs.h"
+#include "widgets/lxsimage.h"
 
 #include <QLabel>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 #pragma once
 // An engine that records what the client asks of it; tests decide its
 // answers and send its task-end reports.
-#include "download/enginelibrary.h"
+#include "net/enginelibrary.h"
 
 #include <QList>
 #include <QMetaObject>

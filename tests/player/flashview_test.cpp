@@ -2,7 +2,7 @@
 // folders, and Ruffle really shows the movie with the control's properties.
 #include "testappdir.h"
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "player/flashview.h"
 #include "player/mediaserver.h"
 

@@ -2,9 +2,9 @@
 // Esc or the exit button ends it, and the window returns to where it was.
 #include "playbackrig.h"
 
-#include "app/globals.h"
-#include "ui/dialogs.h"
-#include "ui/lxsimage.h"
+#include "base/globals.h"
+#include "widgets/dialogs.h"
+#include "widgets/lxsimage.h"
 
 #include <QGuiApplication>
 #include <QScreen>

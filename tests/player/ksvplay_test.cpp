@@ -1,9 +1,9 @@
 // The item record's path and address rules, the progress text, and which
 // cache files the start-up pruning deletes.
-#include "app/globals.h"
+#include "base/globals.h"
 #include "crypto/cipher.h"
-#include "player/cache.h"
-#include "player/ksvplay.h"
+#include "player/core/cache.h"
+#include "player/core/ksvplay.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // here), and the video-player movie shows the frames of an FLV.
 #include "playbackrig.h"
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "player/audioplayer.h"
 
 #include <QMediaPlayer>

@@ -5,7 +5,7 @@
 #include "fakeengine.h"
 #include "testappdir.h"
 
-#include "lists/listnodes.h"
+#include "player/listnodes.h"
 #include "lists/playlist.h"
 #include "player/contentfetch.h"
 #include "player/flashview.h"

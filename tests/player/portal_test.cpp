@@ -5,9 +5,9 @@
 #include "playbackrig.h"
 #include "portalprocess.h"
 
-#include "app/config.h"
-#include "app/globals.h"
-#include "download/enginelibrary.h"
+#include "base/config.h"
+#include "base/globals.h"
+#include "net/enginelibrary.h"
 
 #include <QLabel>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 #include "testappdir.h"
 
-#include "app/globals.h"
-#include "player/ksvplay.h"
+#include "base/globals.h"
+#include "player/core/ksvplay.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>

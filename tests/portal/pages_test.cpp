@@ -2,7 +2,7 @@
 // catalog files, and refusal of bad paths.
 #include "harness.h"
 
-#include "app/gbk.h"
+#include "base/gbk.h"
 #include "crypto/cipher.h"
 
 #include <QFile>

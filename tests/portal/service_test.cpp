@@ -2,7 +2,7 @@
 // client's exported files and scale mode.
 #include "harness.h"
 
-#include "app/gbk.h"
+#include "base/gbk.h"
 #include "crypto/cipher.h"
 
 #include <QDir>

@@ -1,0 +1,60 @@
+#include "lists/playback.h"
+
+#include "base/globals.h"
+#include "lists/playlist.h"
+#include "player/contentfetch.h"
+#include "player/flashview.h"
+#include "player/playerhost.h"
+#include "widgets/mainwindowport.h"
+
+#include <QLayout>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEngineView>
+
+TPlayback::TPlayback(IMainWindow *window, IEngine *engine, QWidget *playPage, QWidget *listPage,
+                     QTimer *timerDownload, QObject *parent)
+    : QObject(parent)
+{
+  TPlayerWindow playerWindow;
+  playerWindow.window = window->mainWidget();
+  playerWindow.pnlExitFullScreen = window->exitFullScreenPanel();
+  playerWindow.showPlayPage = [window] { window->ShowCentrePage(1); };
+  playerWindow.maximizedGeometry = [window] { return window->MaximizedGeometry(); };
+  host = new TPlayerHost(playerWindow, playPage);
+  playPage->layout()->addWidget(host);
+
+  list = new TPlayList(listPage, this);
+  fetch = new TContentFetch(engine, timerDownload, this);
+
+  host->setContentFetch(fetch);
+  host->setPlayList(list);
+  fetch->setPlayerHost(host);
+  fetch->setPlayList(list);
+  list->playItem = [this](const TKsvPlayPtr &item, bool addToList) { host->PlayItem(item, addToList); };
+  list->showListPage = [window](int page) { window->ShowListPage(page); };
+  window->addNoContextMenu(host->ShockwaveFlash1);
+  window->addNoContextMenu(host->wbMp3);
+}
+
+void TPlayback::InitAudio()
+{
+  AudioPlayerSerial = 1;
+  host->CreateMediaPlayer();
+}
+
+void TPlayback::LoadPlayList()
+{
+  list->LoadListFile(LastPlayedFile, list->tvPlayList, 100);
+  fetch->PruneCache(list->tvPlayList);
+  // The Flash runtime is made ready in the background once the window and
+  // its start page had their turn, so that the first game starts at once.
+  QTimer::singleShot(PreloadDelayMs, host->ShockwaveFlash1, &TFlashView::preload);
+}
+
+void TPlayback::Shutdown()
+{
+  fetch->TimerDownload->stop();
+  host->LeaveFullScreen();
+  host->ReleaseMediaPlayer();
+}

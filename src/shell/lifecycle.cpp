@@ -1,0 +1,199 @@
+#include "shell/lifecycle.h"
+
+#include "base/config.h"
+#include "base/globals.h"
+#include "net/netroutines.h"
+#include "base/routines.h"
+#include "net/enginelibrary.h"
+#include "player/pagebrowser.h"
+#include "lists/playback.h"
+#include "widgets/dialogs.h"
+#include "shell/frame.h"
+#include "shell/framefilter.h"
+#include "shell/mainwindow.h"
+#include "shell/tray.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPointer>
+#include <QThread>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWebEngineView>
+
+StartupSequence::StartupSequence(TfrmMain *form) : QObject(form), m_form(form) {}
+
+void StartupSequence::step(const QString &name) { Q_EMIT stepRan(name); }
+
+void StartupSequence::FormCreate()
+{
+  step(QStringLiteral("FormCreate"));
+  // Dates, numbers and sorting follow Chinese (People's Republic of China).
+  const QLocale chinese(QLocale::Chinese, QLocale::China);
+  if (QLocale().language() != chinese.language() || QLocale().territory() != chinese.territory())
+    QLocale::setDefault(chinese);
+
+  CapEngineDataFile();
+  step(QStringLiteral("CapEngineDataFile"));
+  InitMainWindow();
+  DeleteFolderTree(AppDir + QStringLiteral("backup"));
+  step(QStringLiteral("DeleteBackup"));
+
+  // The play list is loaded from LastPlayedFile (limit 100) and the cache
+  // pruned against it.
+  m_form->playback->LoadPlayList();
+  step(QStringLiteral("LoadPlayList"));
+
+  if (StartedHidden)
+    m_form->edtShowmessage->setText(MsgUiShow);
+}
+
+void StartupSequence::InitMainWindow()
+{
+  step(QStringLiteral("InitMainWindow"));
+  // 1. Maximised from the start.
+  m_form->frame->limgMaxClick();
+  // 2. One more start in local.ini; StartCount keeps the value read.
+  IncrementStartCount();
+  // 3, 4. The tray icon; the application's minimise hides to the tray (the
+  // frame routes every minimise there).
+  m_form->tray->AddTrayIcon();
+  m_form->filter->install();
+  // 5. The search prompt.
+  m_form->edtkey->setText(SearchPrompt);
+  // 6, 7. Pages are switched by the program; page 0 of each.
+  m_form->PageControl1->setCurrentIndex(0);
+  m_form->PageControl2->setCurrentIndex(0);
+  m_form->tv1->setIndentation(1);
+  if (m_form->tv1->topLevelItemCount() > 0)
+    m_form->tv1->scrollToItem(m_form->tv1->topLevelItem(0));
+  // 8. The recommended view.  Hook: the catalog's recommended channels are
+  // loaded into tv1 here once the channel catalog exists.
+  m_form->tbsChannel->setWindowTitle(QStringLiteral("推荐类"));
+  step(QStringLiteral("LoadChannels"));
+  // 9. The engine library.
+  m_form->engine()->Initkestrova(ClientVersion);
+  step(QStringLiteral("Initkestrova"));
+  // 10. The version in the status bar.
+  m_form->lblSysVersion->setText(QStringLiteral("版本:") + GetOwnFileVersion());
+  m_form->lblSysVersion->adjustSize();
+  // 11. The hidden audio player (its serial starts at 1).
+  m_form->playback->InitAudio();
+  step(QStringLiteral("CreateMediaPlayer"));
+  // 12. The advertisement panel shows its page only when the address answers.
+  CommentAdsUrl = BuildCommentAdsUrl();
+  if (!CommentAdsUrl.isEmpty() && UrlAnswers(CommentAdsUrl)) {
+    // Hook: wbChat opens CommentAdsUrl here once the advertisement browser
+    // exists; until then the panel has nothing to show and stays hidden.
+    m_form->pnlCommentAds->hide();
+    step(QStringLiteral("CommentAds"));
+  } else {
+    m_form->pnlCommentAds->hide();
+  }
+  m_form->TimerSystemMsg->start();
+}
+
+void StartupSequence::FormShow()
+{
+  if (!StartedHidden)
+    m_form->edtShowmessage->setText(MsgUiShow);
+}
+
+void StartupSequence::OnFirstShow()
+{
+  step(QStringLiteral("OnFirstShow"));
+  if (!StartPageUrl.isEmpty())
+    OpenPage(m_form->wbMain, StartPageUrl);
+  if (StartCount == 2) {
+    // The third start registers the program to run at system start.
+    if (IEngine *engine = m_form->engine())
+      engine->SetPcRun(1);
+    step(QStringLiteral("SetPcRun"));
+  } else if (StartCount != 0 && !StartedHidden) {
+    m_form->pnlwbMain->setFocus();
+    step(QStringLiteral("FocusBrowser"));
+  }
+  StartClientLogin();
+  step(QStringLiteral("ClientLogin"));
+}
+
+void StartupSequence::StartClientLogin()
+{
+  // The engine sign-in worker: one ClientLoginIn call with copies of the
+  // client version and the portal address; the outcome comes back through
+  // the engine's sign-in callback.  The worker ends by itself.
+  IEngine *engine = m_form->engine();
+  if (!engine)
+    return;
+  const std::int32_t version = ClientVersion;
+  const QString site = SiteUrl;
+  QPointer<IEngine> target(engine);
+  QThread *worker = QThread::create([target, version, site] {
+    if (target)
+      target->ClientLoginIn(version, site);
+  });
+  worker->setObjectName(QStringLiteral("TClientLogin"));
+  connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+  m_signInWorkers.append(worker);
+  worker->start();
+}
+
+void StartupSequence::FormDestroy()
+{
+  if (m_destroyed)
+    return;
+  m_destroyed = true;
+  step(QStringLiteral("FormDestroy"));
+  // The hidden audio player is released.
+  try {
+    m_form->playback->Shutdown();
+  } catch (...) {
+  }
+  try {
+    if (IEngine *engine = m_form->engine())
+      engine->UnInitkestrova();
+    step(QStringLiteral("UnInitkestrova"));
+  } catch (...) {
+  }
+  // A sign-in still under way ends within its time-outs once the engine is
+  // down; the process does not end under a running worker.
+  for (const QPointer<QThread> &worker : std::as_const(m_signInWorkers)) {
+    if (worker && worker->isRunning())
+      worker->wait(QDeadlineTimer(20000));
+  }
+  try {
+    m_form->tray->RemoveTrayIcon();
+  } catch (...) {
+  }
+}
+
+void StartupSequence::edtShowmessageChange()
+{
+  const QString text = m_form->edtShowmessage->text();
+  if (text.trimmed().isEmpty())
+    return;
+  if (text == MsgUiShow) {
+    OnFirstShow();
+  } else if (text == MsgWsLogin) {
+    // Hook: the web service sign-in runs here once the sign-in exists.
+    step(QStringLiteral("WsLogin"));
+  } else {
+    ShowInfoBox(text, m_form);
+  }
+  m_form->edtShowmessage->clear();
+}
+
+void StartupSequence::edtWsClientLoginChange()
+{
+  const QString text = m_form->edtWsClientLogin->text();
+  if (text.trimmed().isEmpty())
+    return;
+  if (text == MsgWsClientLogin) {
+    // Hook: the update check asks the web service (RequestVersionInfo with
+    // ServiceNumber) here once it exists; its errors are ignored.
+    step(QStringLiteral("RequestVersionInfo"));
+  }
+  m_form->edtWsClientLogin->clear();
+}

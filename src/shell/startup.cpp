@@ -1,0 +1,180 @@
+#include "shell/startup.h"
+
+#include "net/enginelibrary.h"
+
+#include "base/config.h"
+#include "base/globals.h"
+#include "shell/lifecycle.h"
+#include "net/singleinstance.h"
+#include "player/flashview.h"
+#include "widgets/dialogs.h"
+#include "shell/frame.h"
+#include "shell/mainwindow.h"
+#include "shell/mainwindow_skin.h"
+#include "widgets/wintemplate.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalFds[2] = {-1, -1};
+
+void OnSessionSignal(int)
+{
+  const char c = 1;
+  // Only async-signal-safe work here: wake the event loop.
+  [[maybe_unused]] const ssize_t n = ::write(g_signalFds[0], &c, 1);
+}
+
+// The web engine's helper process, without which no web view can show a page.
+bool WebEngineHelperPresent()
+{
+  const QString overridden = qEnvironmentVariable("QTWEBENGINEPROCESS_PATH");
+  if (!overridden.isEmpty())
+    return QFileInfo(overridden).isExecutable();
+  const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/QtWebEngineProcess");
+  if (QFileInfo(beside).isExecutable())
+    return true;
+  return QFileInfo(QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) +
+                   QStringLiteral("/QtWebEngineProcess"))
+      .isExecutable();
+}
+
+// Prints the moment of the main window's first paint (milliseconds since the
+// epoch) when KESTROVA_STARTUP_PROBE is set; the start-up benchmark reads it.
+void ReportFirstPaint()
+{
+  std::printf("first-paint %lld\n", static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+void InstallSessionEndHandler(QObject *context, std::function<void()> onSignal)
+{
+  if (g_signalFds[0] >= 0)
+    return;
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) != 0)
+    return;
+  ::fcntl(g_signalFds[0], F_SETFL, O_NONBLOCK);
+  auto *notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, context);
+  QObject::connect(notifier, &QSocketNotifier::activated, context, [onSignal = std::move(onSignal)] {
+    char buf[16];
+    while (::read(g_signalFds[1], buf, sizeof buf) > 0) {
+    }
+    onSignal();
+  });
+  struct sigaction sa {};
+  sa.sa_handler = OnSessionSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  ::sigaction(SIGTERM, &sa, nullptr);
+  ::sigaction(SIGINT, &sa, nullptr);
+  ::fcntl(g_signalFds[1], F_SETFL, O_NONBLOCK);
+}
+
+bool IsFlashAvailable(const QString &appDir)
+{
+  // The Flash player is Ruffle running in a web view: the runtime's files and
+  // the web engine's helper must be there, and one player control must be
+  // created and freed again.  Waiting here until the runtime has loaded in
+  // that player would add two seconds and more to every start; a runtime
+  // that fails later is reported by the player when it loads a movie.
+  if (!QFileInfo(appDir + QStringLiteral("ruffle/ruffle.js")).isFile())
+    return false;
+  if (!WebEngineHelperPresent())
+    return false;
+  // The player finds the runtime through AppDir, which the data module sets
+  // for good a moment later (to the same folder).
+  const QString before = AppDir;
+  AppDir = appDir;
+  auto *probe = new TFlashView;
+  const bool created = probe->page() != nullptr;
+  delete probe;
+  AppDir = before;
+  return created;
+}
+
+TDataModule1::TDataModule1(QObject *parent) : QObject(parent)
+{
+  PreparePaths();
+  LoadConfiguration();
+  // Hook: the web service proxy is pointed at UserServiceUrl (service
+  // "UserService", port "UserServiceHttpPort") here once it exists.
+}
+
+int KestrovaMain(int argc, char **argv)
+{
+  // The web views share one graphics context; this must precede the
+  // application object.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  TFlashView::PrepareWebEngine();
+  QApplication app(argc, argv);
+  const QStringList args = app.arguments();
+  const QString first = args.size() > 1 ? args.at(1) : QString();
+
+  // 1. No start while the updater runs, unless the updater starts us.
+  if (first != QLatin1String("update_open") && IsUpdaterRunning()) {
+    ShowInfoBox(UpdatingMessage);
+    return 0;
+  }
+
+  // 2. One running copy: a later start brings the running copy forward and
+  // ends silently.
+  const QString ownName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+  SingleInstance instance(ownName);
+  if (!instance.TryAcquire()) {
+    instance.AskRunningToShow();
+    return 0;
+  }
+
+  // 3. "-start" (any letter case): hidden in the tray.
+  if (!first.isEmpty() && first.toLower() == QLatin1String("-start"))
+    StartedHidden = true;
+
+  // 4. The application object.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QCoreApplication::setApplicationName(QStringLiteral("kestrova"));
+
+  // 5. The Flash player must be creatable.
+  if (!IsFlashAvailable(QCoreApplication::applicationDirPath() + QLatin1Char('/'))) {
+    ShowInfoBox(NoFlashMessage);
+    return 0;
+  }
+
+  // 6. The title.
+  QGuiApplication::setApplicationDisplayName(ApplicationTitle);
+  QGuiApplication::setWindowIcon(ProgramIcon());
+
+  // 7. The data module: paths and configuration.
+  TDataModule1 dataModule;
+
+  // 8. The main window and its creation.
+  auto *main = new TfrmMain(std::make_unique<EngineLibrary>(AppDir + QLatin1String(EngineLibrary::kFileName)));
+  TfrmWinTemplate::SetMainWindow(main);
+  if (qEnvironmentVariableIsSet("KESTROVA_STARTUP_PROBE"))
+    QObject::connect(main, &TfrmMain::firstPainted, main, &ReportFirstPaint, Qt::SingleShotConnection);
+  QObject::connect(&instance, &SingleInstance::showRequested, main->frame, &MainFrame::miRestoreClick);
+  // The end of the desktop session ends the program as the tray's exit does.
+  InstallSessionEndHandler(main, [main] { main->frame->EndProgram(); });
+  main->life->FormCreate();
+
+  // 9. The message loop; the window shows when it starts unless hidden.
+  if (!StartedHidden)
+    main->show();
+  const int code = main->frame->ending() ? 0 : app.exec();
+
+  TfrmWinTemplate::SetMainWindow(nullptr);
+  delete main;
+  return code;
+}
