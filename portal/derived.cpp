@@ -1,6 +1,6 @@
 #include "derived.h"
 
-#include "app/gbk.h"
+#include "base/gbk.h"
 #include "crypto/cipher.h"
 
 #include <QDir>

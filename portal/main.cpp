@@ -11,7 +11,7 @@
 //   kestrova-portal --data DIR --bind MACHINE=LOGIN
 //   kestrova-portal --data DIR --add-user LOGIN:PASSWORD[:LEVEL[:POINTS]]
 //       edit the accounts of the data folder.
-#include "app/gbk.h"
+#include "base/gbk.h"
 #include "derived.h"
 #include "model.h"
 #include "server.h"
