@@ -37,7 +37,8 @@ protected:
     QPainter(this).fillRect(rect(), QColor(47, 155, 234));
     if (!m_painted) {
       m_painted = true;
-      std::printf("first-paint %lld\n", static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
+      std::printf("first-paint %lld\n",
+                  static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
       std::fflush(stdout);
       QTimer::singleShot(200, qApp, &QCoreApplication::quit);
     }

@@ -18,7 +18,7 @@ QByteArray CatalogXml(const Model &model, int version);
 bool WriteSearchDatabase(const Model &model, int version, const QString &path, QString *error);
 
 struct SearchRow {
-    QString id, title, contentclass, subName, bigName;
+  QString id, title, contentclass, subName, bigName;
 };
 
 // Up to 50 games of `db` whose title contains `words` literally and whose
@@ -33,10 +33,10 @@ bool SearchTitles(const QString &db, const QString &classPrefix, const QString &
 QByteArray SearchResultPage(const QList<SearchRow> &rows);
 
 // The files that lie beside a search result page.
-QByteArray SearchButtonPng();      // playgame.png
-QByteArray TitleBarGif();          // bg-titlebar.gif
-QByteArray StripeScript();         // stripe.js
-QByteArray JQueryScript();         // jquery-1.4.4.min.js (from the system's jQuery; empty if absent)
+QByteArray SearchButtonPng();  // playgame.png
+QByteArray TitleBarGif();      // bg-titlebar.gif
+QByteArray StripeScript();     // stripe.js
+QByteArray JQueryScript();     // jquery-1.4.4.min.js (from the system's jQuery; empty if absent)
 
 // --export-client: DIR/Resource/xml/<shipped>.xml and DIR/Resource/html/search/…
 bool ExportClientFiles(const Model &model, const QString &dir, QString *error);

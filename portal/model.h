@@ -19,55 +19,55 @@ inline constexpr int kShippedCatalogVersion = 100093;
 inline constexpr int kNewestCatalogVersion = 100094;
 
 struct Item {
-    int id = 0;
-    QString type;      // "1" game, "2" audio, "4" video
-    QString channel;   // the channel it belongs to
-    QString name;      // display name (may hold blanks)
-    QString file;      // media file name; empty for generated content
+  int id = 0;
+  QString type;     // "1" game, "2" audio, "4" video
+  QString channel;  // the channel it belongs to
+  QString name;     // display name (may hold blanks)
+  QString file;     // media file name; empty for generated content
 };
 
-struct Record {        // one catalog record: a category or a channel
-    QString id;
-    QString pid;
-    QString name;
-    QString type;      // "0" for a category
-    int since = 0;     // first catalog version that lists it
-    QList<int> items;  // ids of the items listed on the channel's pages
-    bool isChannel() const { return id.size() == 6; }
+struct Record {  // one catalog record: a category or a channel
+  QString id;
+  QString pid;
+  QString name;
+  QString type;      // "0" for a category
+  int since = 0;     // first catalog version that lists it
+  QList<int> items;  // ids of the items listed on the channel's pages
+  bool isChannel() const { return id.size() == 6; }
 };
 
 class Model {
 public:
-    // Reads <seed>/data/channels.tsv and (when present) <seed>/data/items.tsv.
-    // Problems that do not stop the portal are appended to `warnings`.
-    static std::optional<Model> LoadSeed(const QString &seedDir, QString *error,
-                                         QStringList *warnings);
-    // `channels` generated channels with 50 generated games each.
-    static Model Generate(int channels);
+  // Reads <seed>/data/channels.tsv and (when present) <seed>/data/items.tsv.
+  // Problems that do not stop the portal are appended to `warnings`.
+  static std::optional<Model> LoadSeed(const QString &seedDir, QString *error,
+                                       QStringList *warnings);
+  // `channels` generated channels with 50 generated games each.
+  static Model Generate(int channels);
 
-    const QList<Record> &records() const { return records_; }
-    QList<Record> RecordsOf(int version) const;       // in file order
-    const Record *FindRecord(const QString &id) const;
-    const Item *FindItem(int id) const;
-    QList<const Item *> ItemsOf(const Record &channel) const;
-    QList<const Item *> AllItems() const;              // ascending id
-    QString mediaDir() const { return mediaDir_; }
-    bool generated() const { return generated_; }
-    // Identity of the data the derived files are made from.
-    QByteArray fingerprint() const { return fingerprint_; }
+  const QList<Record> &records() const { return records_; }
+  QList<Record> RecordsOf(int version) const;  // in file order
+  const Record *FindRecord(const QString &id) const;
+  const Item *FindItem(int id) const;
+  QList<const Item *> ItemsOf(const Record &channel) const;
+  QList<const Item *> AllItems() const;  // ascending id
+  QString mediaDir() const { return mediaDir_; }
+  bool generated() const { return generated_; }
+  // Identity of the data the derived files are made from.
+  QByteArray fingerprint() const { return fingerprint_; }
 
-    // The bytes of a generated item (a small movie); empty for seed items.
-    static QByteArray GeneratedMovie(int id);
+  // The bytes of a generated item (a small movie); empty for seed items.
+  static QByteArray GeneratedMovie(int id);
 
 private:
-    void Finish(QStringList *warnings);
+  void Finish(QStringList *warnings);
 
-    QList<Record> records_;
-    QHash<QString, qsizetype> recordIndex_;
-    QHash<int, Item> items_;
-    QString mediaDir_;
-    bool generated_ = false;
-    QByteArray fingerprint_;
+  QList<Record> records_;
+  QHash<QString, qsizetype> recordIndex_;
+  QHash<int, Item> items_;
+  QString mediaDir_;
+  bool generated_ = false;
+  QByteArray fingerprint_;
 };
 
 bool IsServedVersion(int version);

@@ -4,8 +4,8 @@
 #include "soap.h"
 #include "store.h"
 
-#include <memory>
 #include <QString>
+#include <memory>
 
 namespace httplib {
 class Server;
@@ -15,28 +15,28 @@ namespace portal {
 
 class PortalServer {
 public:
-    PortalServer(const Model &model, Store &store);
-    ~PortalServer();
+  PortalServer(const Model &model, Store &store);
+  ~PortalServer();
 
-    // Binds 127.0.0.1:port (0 = a free port); returns the port, or -1.
-    int Bind(int port);
-    void SetBaseAddress(const QString &base) { base_ = base; }
-    void LogRequests();   // one line per request on standard error
-    void Run();     // serves until Stop()
-    void Stop();
+  // Binds 127.0.0.1:port (0 = a free port); returns the port, or -1.
+  int Bind(int port);
+  void SetBaseAddress(const QString &base) { base_ = base; }
+  void LogRequests();  // one line per request on standard error
+  void Run();          // serves until Stop()
+  void Stop();
 
-    // Builds the catalog files and the search database in the data folder
-    // unless they were made from the same seed already.
-    static bool PrepareData(const Model &model, const QString &dataDir, QString *error);
+  // Builds the catalog files and the search database in the data folder
+  // unless they were made from the same seed already.
+  static bool PrepareData(const Model &model, const QString &dataDir, QString *error);
 
 private:
-    void Routes();
+  void Routes();
 
-    const Model &model_;
-    Store &store_;
-    std::unique_ptr<UserService> service_;
-    std::unique_ptr<httplib::Server> http_;
-    QString base_;
+  const Model &model_;
+  Store &store_;
+  std::unique_ptr<UserService> service_;
+  std::unique_ptr<httplib::Server> http_;
+  QString base_;
 };
 
 }  // namespace portal

@@ -20,27 +20,27 @@ inline constexpr qsizetype kMaxEnvelopeBytes = 64 * 1024;
 
 class UserService {
 public:
-    // `searchDb` is read by getSearchCntsClz, which writes its result pages
-    // into `resourceDir` + "search/" (served under the resource base address).
-    UserService(const Model &model, Store &store, QString searchDb, QString resourceDir);
+  // `searchDb` is read by getSearchCntsClz, which writes its result pages
+  // into `resourceDir` + "search/" (served under the resource base address).
+  UserService(const Model &model, Store &store, QString searchDb, QString resourceDir);
 
-    QByteArray Wsdl(const QString &endpoint) const;
+  QByteArray Wsdl(const QString &endpoint) const;
 
-    struct Reply {
-        int status = 200;        // 500 with a fault
-        QByteArray body;         // the answer envelope
-    };
-    Reply Handle(const QByteArray &request);
+  struct Reply {
+    int status = 200;  // 500 with a fault
+    QByteArray body;   // the answer envelope
+  };
+  Reply Handle(const QByteArray &request);
 
-    // The texts the service expects as credentials.
-    static QString UserCredential();
-    static QString PasswordCredential();
+  // The texts the service expects as credentials.
+  static QString UserCredential();
+  static QString PasswordCredential();
 
 private:
-    const Model &model_;
-    Store &store_;
-    QString searchDb_;
-    QString resourceDir_;
+  const Model &model_;
+  Store &store_;
+  QString searchDb_;
+  QString resourceDir_;
 };
 
 }  // namespace portal

@@ -37,52 +37,68 @@ constexpr std::size_t kPattern = 1 << 20;
 struct Content {
   std::vector<char> pattern;
   std::size_t size;
-  explicit Content(std::size_t bytes) : pattern(kPattern), size(bytes) {
+  explicit Content(std::size_t bytes) : pattern(kPattern), size(bytes)
+  {
     std::uint32_t x = 12345;
     for (char &c : pattern) {
       x = x * 1103515245u + 12345u;
       c = static_cast<char>(x >> 16);
     }
   }
-  char at(std::size_t off) const { return static_cast<char>(pattern[off % kPattern] ^ static_cast<char>(off / kPattern)); }
+  char at(std::size_t off) const
+  {
+    return static_cast<char>(pattern[off % kPattern] ^ static_cast<char>(off / kPattern));
+  }
   // Fills buf with the bytes from off on.
-  void fill(std::size_t off, char *buf, std::size_t len) const {
+  void fill(std::size_t off, char *buf, std::size_t len) const
+  {
     for (std::size_t i = 0; i < len;) {
       std::size_t in = (off + i) % kPattern;
       std::size_t n = std::min(len - i, kPattern - in);
       const char key = static_cast<char>((off + i) / kPattern);
       const char *src = pattern.data() + in;
-      for (std::size_t k = 0; k < n; ++k) buf[i + k] = static_cast<char>(src[k] ^ key);
+      for (std::size_t k = 0; k < n; ++k)
+        buf[i + k] = static_cast<char>(src[k] ^ key);
       i += n;
     }
   }
 };
 
-bool SameAsContent(const std::string &path, const Content &content) {
+bool SameAsContent(const std::string &path, const Content &content)
+{
   std::ifstream in(path, std::ios::binary);
   std::vector<char> got(kPattern), want(kPattern);
   std::size_t off = 0;
   while (in) {
     in.read(got.data(), static_cast<std::streamsize>(got.size()));
     auto n = static_cast<std::size_t>(in.gcount());
-    if (n == 0) break;
-    if (off + n > content.size) return false;
+    if (n == 0)
+      break;
+    if (off + n > content.size)
+      return false;
     content.fill(off, want.data(), n);
-    if (std::memcmp(got.data(), want.data(), n) != 0) return false;
+    if (std::memcmp(got.data(), want.data(), n) != 0)
+      return false;
     off += n;
   }
   return off == content.size;
 }
 
-double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(std::chrono::steady_clock::duration d)
+{
+  return std::chrono::duration<double>(d).count();
+}
 
 // Runs argv to its end; the wall time, or a negative value on failure.
-double TimedRun(const std::vector<std::string> &args, std::string *output = nullptr) {
+double TimedRun(const std::vector<std::string> &args, std::string *output = nullptr)
+{
   std::vector<char *> argv;
-  for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+  for (const auto &a : args)
+    argv.push_back(const_cast<char *>(a.c_str()));
   argv.push_back(nullptr);
   int fds[2];
-  if (pipe(fds) != 0) return -1;
+  if (pipe(fds) != 0)
+    return -1;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
@@ -98,20 +114,24 @@ double TimedRun(const std::vector<std::string> &args, std::string *output = null
   }
   std::string out;
   char buf[512];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+    out.append(buf, static_cast<std::size_t>(n));
   close(fds[0]);
   int status = 0;
   waitpid(pid, &status, 0);
   double took = Seconds(std::chrono::steady_clock::now() - start);
-  if (output != nullptr) *output = out;
+  if (output != nullptr)
+    *output = out;
   return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? took : -1;
 }
 
-long StatusKiB(const char *key) {
+long StatusKiB(const char *key)
+{
   std::ifstream in("/proc/self/status");
   std::string line;
   while (std::getline(in, line)) {
-    if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + std::strlen(key));
+    if (line.rfind(key, 0) == 0)
+      return std::atol(line.c_str() + std::strlen(key));
   }
   return -1;
 }
@@ -121,7 +141,8 @@ std::mutex g_mx;
 std::condition_variable g_cv;
 int g_percent = -1;
 
-int EngineChild(const char *url, const char *path) {
+int EngineChild(const char *url, const char *path)
+{
   long before = StatusKiB("VmHWM:");
   if (!Initkestrova(1, nullptr, nullptr, nullptr, [](int32_t, int32_t percent) {
         std::lock_guard lock(g_mx);
@@ -129,7 +150,8 @@ int EngineChild(const char *url, const char *path) {
         g_cv.notify_all();
       }))
     return 2;
-  if (!NewDownload(1, url, path)) return 3;
+  if (!NewDownload(1, url, path))
+    return 3;
   {
     std::unique_lock lock(g_mx);
     g_cv.wait(lock, [] { return g_percent >= 0; });
@@ -142,33 +164,40 @@ int EngineChild(const char *url, const char *path) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
-  if (argc == 4 && std::strcmp(argv[1], "--engine-child") == 0) return EngineChild(argv[2], argv[3]);
+int main(int argc, char **argv)
+{
+  if (argc == 4 && std::strcmp(argv[1], "--engine-child") == 0)
+    return EngineChild(argv[2], argv[3]);
 
   std::size_t sizeMiB = 256;
   int rounds = 4;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--size-mib") == 0) sizeMiB = std::strtoul(argv[i + 1], nullptr, 10);
-    if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::max(1, std::atoi(argv[i + 1]));
+    if (std::strcmp(argv[i], "--size-mib") == 0)
+      sizeMiB = std::strtoul(argv[i + 1], nullptr, 10);
+    if (std::strcmp(argv[i], "--rounds") == 0)
+      rounds = std::max(1, std::atoi(argv[i + 1]));
   }
   const Content content(sizeMiB << 20);
 
   httplib::Server server;
   server.Get("/big.flv", [&](const httplib::Request &, httplib::Response &res) {
-    res.set_content_provider(content.size, "video/x-flv", [&](std::size_t off, std::size_t len, httplib::DataSink &sink) {
-      char buf[256 * 1024];
-      std::size_t n = std::min(len, sizeof buf);
-      content.fill(off, buf, n);
-      return sink.write(buf, n);
-    });
+    res.set_content_provider(content.size, "video/x-flv",
+                             [&](std::size_t off, std::size_t len, httplib::DataSink &sink) {
+                               char buf[256 * 1024];
+                               std::size_t n = std::min(len, sizeof buf);
+                               content.fill(off, buf, n);
+                               return sink.write(buf, n);
+                             });
   });
   int port = server.bind_to_any_port("127.0.0.1");
   std::thread listener([&] { server.listen_after_bind(); });
-  while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (!server.is_running())
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
   char dirTemplate[] = "/tmp/bench-engine-XXXXXX";
   const char *tmp = std::getenv("TMPDIR");
-  std::string base = (tmp != nullptr && *tmp != '\0') ? std::string(tmp) + "/bench-engine-XXXXXX" : dirTemplate;
+  std::string base =
+      (tmp != nullptr && *tmp != '\0') ? std::string(tmp) + "/bench-engine-XXXXXX" : dirTemplate;
   std::vector<char> dirName(base.begin(), base.end());
   dirName.push_back('\0');
   if (mkdtemp(dirName.data()) == nullptr) {
@@ -179,10 +208,12 @@ int main(int argc, char **argv) {
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/big.flv";
   char self[4096];
   ssize_t selfLen = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (selfLen <= 0) return 1;
+  if (selfLen <= 0)
+    return 1;
   self[selfLen] = '\0';
 
-  std::printf("engine download benchmark: %zu MiB from a loopback HTTP server, %d rounds\n", sizeMiB, rounds);
+  std::printf("engine download benchmark: %zu MiB from a loopback HTTP server, %d rounds\n",
+              sizeMiB, rounds);
   double bestCurl = 1e30, bestEngine = 1e30;
   long peakKiB = 0, baseKiB = 0;
   bool ok = true;
@@ -207,12 +238,14 @@ int main(int argc, char **argv) {
     long peak = 0, before = 0;
     std::sscanf(out.c_str(), "%ld %ld", &peak, &before);
     if (!curlOk || !engineOk) {
-      std::printf("round %d: %s\n", r, !curlOk ? "curl failed or wrong bytes" : "engine failed or wrong bytes");
+      std::printf("round %d: %s\n", r,
+                  !curlOk ? "curl failed or wrong bytes" : "engine failed or wrong bytes");
       ok = false;
       break;
     }
-    std::printf("round %d: curl %.3f s (%.0f MiB/s), engine %.3f s (%.0f MiB/s), engine peak RSS %.1f MiB\n", r, c,
-                sizeMiB / c, e, sizeMiB / e, peak / 1024.0);
+    std::printf("round %d: curl %.3f s (%.0f MiB/s), engine %.3f s (%.0f MiB/s), engine peak RSS "
+                "%.1f MiB\n",
+                r, c, sizeMiB / c, e, sizeMiB / e, peak / 1024.0);
     bestCurl = std::min(bestCurl, c);
     bestEngine = std::min(bestEngine, e);
     peakKiB = std::max(peakKiB, peak);
@@ -221,14 +254,16 @@ int main(int argc, char **argv) {
   server.stop();
   listener.join();
   rmdir(dir.c_str());
-  if (!ok) return 1;
+  if (!ok)
+    return 1;
 
   const double curlRate = sizeMiB / bestCurl, engineRate = sizeMiB / bestEngine;
   const double ratio = engineRate / curlRate;
   std::printf("curl throughput:   %8.1f MiB/s (best of %d)\n", curlRate, rounds);
   std::printf("engine throughput: %8.1f MiB/s (best of %d)\n", engineRate, rounds);
-  std::printf("ratio engine/curl: %8.2f   (goal >= 0.90: %s)\n", ratio, ratio >= 0.9 ? "met" : "NOT met");
-  std::printf("engine peak RSS:   %8.1f MiB (%.1f MiB before the transfer; goal < 64 MiB: %s)\n", peakKiB / 1024.0,
-              baseKiB / 1024.0, peakKiB < 64 * 1024 ? "met" : "NOT met");
+  std::printf("ratio engine/curl: %8.2f   (goal >= 0.90: %s)\n", ratio,
+              ratio >= 0.9 ? "met" : "NOT met");
+  std::printf("engine peak RSS:   %8.1f MiB (%.1f MiB before the transfer; goal < 64 MiB: %s)\n",
+              peakKiB / 1024.0, baseKiB / 1024.0, peakKiB < 64 * 1024 ? "met" : "NOT met");
   return 0;
 }

@@ -14,15 +14,15 @@
 // folder: it receives Config/local.ini, Caches/ and DL/.
 #include "base/config.h"
 #include "base/globals.h"
-#include "net/enginelibrary.h"
-#include "shell/lifecycle.h"
-#include "player/listnodes.h"
+#include "lists/playback.h"
 #include "lists/playlist.h"
+#include "net/enginelibrary.h"
 #include "player/contentfetch.h"
 #include "player/flashview.h"
+#include "player/listnodes.h"
 #include "player/mediaserver.h"
-#include "lists/playback.h"
 #include "player/playerhost.h"
+#include "shell/lifecycle.h"
 #include "shell/mainwindow.h"
 
 #include "../../tests/player/portalprocess.h"
@@ -43,12 +43,12 @@
 #include <QWebEngineView>
 
 #include <algorithm>
-#include <vector>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -93,95 +93,95 @@ if ("@MOVIE@") window.benchLoad("@MOVIE@");
 // does; otherwise Ruffle holds every new movie back 200 ms for its sound.
 class BarePageView : public QWebEnginePage {
 public:
-    explicit BarePageView(QObject *parent) : QWebEnginePage(parent)
-    {
-        settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
-    }
-    bool framed = false;
-    bool ready = false;
+  explicit BarePageView(QObject *parent) : QWebEnginePage(parent)
+  {
+    settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+  }
+  bool framed = false;
+  bool ready = false;
 
 protected:
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
-                                  const QString &) override
-    {
-        if (qEnvironmentVariableIsSet("KESTROVA_BENCH_VERBOSE"))
-            std::fprintf(stderr, "bare page: %s\n", qPrintable(message));
-        if (message == u"bench:frame")
-            framed = true;
-        else if (message == u"bench:ready")
-            ready = true;
-    }
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
+                                const QString &) override
+  {
+    if (qEnvironmentVariableIsSet("KESTROVA_BENCH_VERBOSE"))
+      std::fprintf(stderr, "bare page: %s\n", qPrintable(message));
+    if (message == u"bench:frame")
+      framed = true;
+    else if (message == u"bench:ready")
+      ready = true;
+  }
 };
 
 bool WaitFor(const std::function<bool()> &done, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(500);
-    }
-    return true;
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > timeoutMs)
+      return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::usleep(500);
+  }
+  return true;
 }
 
 double Median(std::vector<double> v)
 {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+  if (v.empty())
+    return 0;
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 QString List(const std::vector<double> &v)
 {
-    QStringList parts;
-    for (double x : v)
-        parts << QString::number(x, 'f', 0);
-    return parts.join(' ');
+  QStringList parts;
+  for (double x : v)
+    parts << QString::number(x, 'f', 0);
+  return parts.join(' ');
 }
 
 // This process and every process below it.
 std::vector<pid_t> ClientProcesses()
 {
-    std::multimap<pid_t, pid_t> children;
-    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
-        bool ok = false;
-        const pid_t pid = entry.toInt(&ok);
-        if (!ok)
-            continue;
-        QFile stat("/proc/" + entry + "/stat");
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const int close = line.lastIndexOf(')');
-        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
-        if (fields.size() > 1)
-            children.emplace(fields.at(1).toInt(), pid);
-    }
-    std::vector<pid_t> out{getpid()};
-    for (size_t i = 0; i < out.size(); ++i) {
-        auto range = children.equal_range(out[i]);
-        for (auto it = range.first; it != range.second; ++it)
-            out.push_back(it->second);
-    }
-    return out;
+  std::multimap<pid_t, pid_t> children;
+  for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+    bool ok = false;
+    const pid_t pid = entry.toInt(&ok);
+    if (!ok)
+      continue;
+    QFile stat("/proc/" + entry + "/stat");
+    if (!stat.open(QIODevice::ReadOnly))
+      continue;
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+    if (fields.size() > 1)
+      children.emplace(fields.at(1).toInt(), pid);
+  }
+  std::vector<pid_t> out{getpid()};
+  for (size_t i = 0; i < out.size(); ++i) {
+    auto range = children.equal_range(out[i]);
+    for (auto it = range.first; it != range.second; ++it)
+      out.push_back(it->second);
+  }
+  return out;
 }
 
 // One field ("Pss:", "Rss:") of a process's memory summary in KiB (0 when
 // it cannot be read).
 long RollupKiB(pid_t pid, const QByteArray &field)
 {
-    QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(field.size()).trimmed().split(' ').first().toLong();
-    }
+  QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+  if (!f.open(QIODevice::ReadOnly))
     return 0;
+  for (const QByteArray &line : f.readAll().split('\n')) {
+    if (line.startsWith(field))
+      return line.mid(field.size()).trimmed().split(' ').first().toLong();
+  }
+  return 0;
 }
 long PssKiB(pid_t pid) { return RollupKiB(pid, "Pss:"); }
 long RssKiB(pid_t pid) { return RollupKiB(pid, "Rss:"); }
@@ -190,281 +190,303 @@ long RssKiB(pid_t pid) { return RollupKiB(pid, "Rss:"); }
 // ("renderer", "gpu-process", "zygote", "utility").
 QString ProcessName(pid_t pid)
 {
-    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
-    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    if (cmdline.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &arg : cmdline.readAll().split('\0')) {
-            if (arg.startsWith("--type="))
-                name += u' ' + QString::fromLatin1(arg.mid(7));
-        }
+  QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+  QString name =
+      comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+  QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+  if (cmdline.open(QIODevice::ReadOnly)) {
+    for (const QByteArray &arg : cmdline.readAll().split('\0')) {
+      if (arg.startsWith("--type="))
+        name += u' ' + QString::fromLatin1(arg.mid(7));
     }
-    return name;
+  }
+  return name;
 }
 
 void Fail(const QString &why)
 {
-    std::fprintf(stderr, "play: %s\n", qPrintable(why));
-    std::fflush(stderr);
-    ::_exit(1);
+  std::fprintf(stderr, "play: %s\n", qPrintable(why));
+  std::fflush(stderr);
+  ::_exit(1);
 }
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (getuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    TFlashView::PrepareWebEngine();   // as the client does
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (getuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  TFlashView::PrepareWebEngine();  // as the client does
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
 
-    QString appDir, shotFile;
-    int runs = 5;
-    int settleMs = 3000;   // from a game's first frame to the memory reading
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args.at(i) == "--appdir" && i + 1 < args.size())
-            appDir = args.at(++i);
-        else if (args.at(i) == "--runs" && i + 1 < args.size())
-            runs = std::max(1, args.at(++i).toInt());
-        else if (args.at(i) == "--settle" && i + 1 < args.size())
-            settleMs = std::max(0, args.at(++i).toInt());
-        else if (args.at(i) == "--shot" && i + 1 < args.size())
-            shotFile = args.at(++i);
+  QString appDir, shotFile;
+  int runs = 5;
+  int settleMs = 3000;  // from a game's first frame to the memory reading
+  const QStringList args = app.arguments();
+  for (int i = 1; i < args.size(); ++i) {
+    if (args.at(i) == "--appdir" && i + 1 < args.size())
+      appDir = args.at(++i);
+    else if (args.at(i) == "--runs" && i + 1 < args.size())
+      runs = std::max(1, args.at(++i).toInt());
+    else if (args.at(i) == "--settle" && i + 1 < args.size())
+      settleMs = std::max(0, args.at(++i).toInt());
+    else if (args.at(i) == "--shot" && i + 1 < args.size())
+      shotFile = args.at(++i);
+  }
+  if (appDir.isEmpty())
+    Fail("usage: kestrova-bench-play --appdir INSTALLATION [--runs N]");
+  appDir = QDir(appDir).absolutePath() + u'/';
+  for (const char *need :
+       {"kestrova-portal", "libkestrova.so", "ruffle/ruffle.js", "portal/media/120.swf"})
+    if (!QFileInfo::exists(appDir + need))
+      Fail(QStringLiteral("%1 is missing from %2").arg(need, appDir));
+
+  // The stand-in portal, with its own data folder, and a platform.ini that
+  // points the client at it.
+  QTemporaryDir portalData;
+  PortalProcess portal;
+  QDir().mkpath(appDir + "Config");
+  if (!portal.start(appDir + "kestrova-portal", portalData.path(), appDir + "Config/platform.ini"))
+    Fail(portal.error());
+
+  // The client: paths, configuration, the main window and its start-up.
+  PreparePaths(appDir);
+  LoadConfiguration();
+  QDir(CacheDir).removeRecursively();
+  QDir().mkpath(CacheDir);
+  auto *main = new TfrmMain(
+      std::make_unique<EngineLibrary>(AppDir + QLatin1String(EngineLibrary::kFileName)));
+  main->life->FormCreate();
+  main->show();
+  QEventLoop settle;
+  QTimer::singleShot(3000, &settle, &QEventLoop::quit);  // start page, sign-in
+  settle.exec();
+
+  TPlayback *playback = main->playback;
+  TFlashView *flash = playback->host->ShockwaveFlash1;
+  QTreeWidget *tree = playback->list->tvPlayList;
+  if (!flash->waitReady(30000))
+    Fail("the player page did not load");
+  int frames = 0;
+  QObject::connect(flash, &TFlashView::firstFrame, [&frames] { ++frames; });
+
+  // The proportional set size of the client's processes: this process and
+  // the web engine's helpers below it (the portal is not the client).
+  struct Memory {
+    long totalKiB = 0, rssKiB = 0;
+    QStringList parts;
+  };
+  // Which of the client's pages a web engine process shows.
+  auto pageOf = [main](pid_t pid) -> QString {
+    for (QWebEngineView *view : main->findChildren<QWebEngineView *>()) {
+      if (view->page() && view->page()->renderProcessPid() == pid)
+        return view->objectName().isEmpty() ? QStringLiteral("web view") : view->objectName();
     }
-    if (appDir.isEmpty())
-        Fail("usage: kestrova-bench-play --appdir INSTALLATION [--runs N]");
-    appDir = QDir(appDir).absolutePath() + u'/';
-    for (const char *need : {"kestrova-portal", "libkestrova.so", "ruffle/ruffle.js", "portal/media/120.swf"})
-        if (!QFileInfo::exists(appDir + need))
-            Fail(QStringLiteral("%1 is missing from %2").arg(need, appDir));
-
-    // The stand-in portal, with its own data folder, and a platform.ini that
-    // points the client at it.
-    QTemporaryDir portalData;
-    PortalProcess portal;
-    QDir().mkpath(appDir + "Config");
-    if (!portal.start(appDir + "kestrova-portal", portalData.path(), appDir + "Config/platform.ini"))
-        Fail(portal.error());
-
-    // The client: paths, configuration, the main window and its start-up.
-    PreparePaths(appDir);
-    LoadConfiguration();
-    QDir(CacheDir).removeRecursively();
-    QDir().mkpath(CacheDir);
-    auto *main = new TfrmMain(std::make_unique<EngineLibrary>(AppDir + QLatin1String(EngineLibrary::kFileName)));
-    main->life->FormCreate();
-    main->show();
-    QEventLoop settle;
-    QTimer::singleShot(3000, &settle, &QEventLoop::quit);   // start page, sign-in
+    return QString();
+  };
+  // One reading of all the client's processes.
+  auto readMemory = [pageOf]() {
+    Memory m;
+    for (pid_t pid : ClientProcesses()) {
+      QString name = ProcessName(pid);
+      if (name.startsWith("kestrova-portal"))
+        continue;
+      const QString page = pageOf(pid);
+      if (!page.isEmpty())
+        name += " (" + page + ")";
+      const long kib = PssKiB(pid);
+      m.totalKiB += kib;
+      m.rssKiB += RssKiB(pid);
+      m.parts << QStringLiteral("%1 %2 MiB").arg(name).arg(kib / 1024.0, 0, 'f', 1);
+    }
+    return m;
+  };
+  // After the game settled, five readings half a second apart (the web
+  // engine's collector makes single readings jump by tens of MiB): the
+  // median one, with the lowest and highest beside it.
+  struct MemorySpread {
+    Memory median;
+    long lowKiB = 0, highKiB = 0;
+  };
+  auto measureMemory = [&settle, settleMs, readMemory]() {
+    QTimer::singleShot(settleMs, &settle, &QEventLoop::quit);  // the game settles
     settle.exec();
-
-    TPlayback *playback = main->playback;
-    TFlashView *flash = playback->host->ShockwaveFlash1;
-    QTreeWidget *tree = playback->list->tvPlayList;
-    if (!flash->waitReady(30000))
-        Fail("the player page did not load");
-    int frames = 0;
-    QObject::connect(flash, &TFlashView::firstFrame, [&frames] { ++frames; });
-
-    // The proportional set size of the client's processes: this process and
-    // the web engine's helpers below it (the portal is not the client).
-    struct Memory { long totalKiB = 0, rssKiB = 0; QStringList parts; };
-    // Which of the client's pages a web engine process shows.
-    auto pageOf = [main](pid_t pid) -> QString {
-        for (QWebEngineView *view : main->findChildren<QWebEngineView *>()) {
-            if (view->page() && view->page()->renderProcessPid() == pid)
-                return view->objectName().isEmpty() ? QStringLiteral("web view") : view->objectName();
-        }
-        return QString();
-    };
-    // One reading of all the client's processes.
-    auto readMemory = [pageOf]() {
-        Memory m;
-        for (pid_t pid : ClientProcesses()) {
-            QString name = ProcessName(pid);
-            if (name.startsWith("kestrova-portal"))
-                continue;
-            const QString page = pageOf(pid);
-            if (!page.isEmpty())
-                name += " (" + page + ")";
-            const long kib = PssKiB(pid);
-            m.totalKiB += kib;
-            m.rssKiB += RssKiB(pid);
-            m.parts << QStringLiteral("%1 %2 MiB").arg(name).arg(kib / 1024.0, 0, 'f', 1);
-        }
-        return m;
-    };
-    // After the game settled, five readings half a second apart (the web
-    // engine's collector makes single readings jump by tens of MiB): the
-    // median one, with the lowest and highest beside it.
-    struct MemorySpread { Memory median; long lowKiB = 0, highKiB = 0; };
-    auto measureMemory = [&settle, settleMs, readMemory]() {
-        QTimer::singleShot(settleMs, &settle, &QEventLoop::quit);   // the game settles
+    std::vector<Memory> readings;
+    for (int i = 0; i < 5; ++i) {
+      if (i > 0) {
+        QTimer::singleShot(500, &settle, &QEventLoop::quit);
         settle.exec();
-        std::vector<Memory> readings;
-        for (int i = 0; i < 5; ++i) {
-            if (i > 0) {
-                QTimer::singleShot(500, &settle, &QEventLoop::quit);
-                settle.exec();
-            }
-            readings.push_back(readMemory());
-        }
-        std::sort(readings.begin(), readings.end(),
-                  [](const Memory &a, const Memory &b) { return a.totalKiB < b.totalKiB; });
-        return MemorySpread{readings[readings.size() / 2], readings.front().totalKiB, readings.back().totalKiB};
-    };
-
-    // A play request as the link commands make it: the item is the list's
-    // only row (nothing else is prefetched), selected and clicked.
-    auto playRow = [&](const QString &id) -> double {
-        tree->clear();
-        TPlayList::AddToPlayList(MakeKsvPlay(id, "070205", "game " + id, "1"), tree, 1, true);
-        const int before = frames;
-        QElapsedTimer t;
-        t.start();
-        playback->list->tvPlayListClick();
-        if (!WaitFor([&] { return frames > before; }, 60000))
-            Fail("no first frame for game " + id);
-        const double ms = double(t.nsecsElapsed()) / 1e6;
-        if (qEnvironmentVariableIsSet("KESTROVA_BENCH_CHECK")) {
-            const QImage shot = flash->grab().toImage();
-            QSet<QRgb> colours;
-            for (int y = 2; y < shot.height(); y += 7)
-                for (int x = 2; x < shot.width(); x += 7)
-                    colours.insert(shot.pixel(x, y));
-            std::fprintf(stderr, "check: %s %.0f ms, %lld colours\n", qPrintable(id), ms, (long long)colours.size());
-        }
-        return ms;
-    };
-
-    // The first game of a fresh client (fetched from the portal, as after
-    // an installation), and the memory while it plays.
-    playRow(QStringLiteral("122"));
-    const MemorySpread firstSpread = measureMemory();
-    const Memory &first = firstSpread.median;
-    if (!shotFile.isEmpty())
-        main->grab().save(shotFile);
-
-    // The bare page: same server, same movie file.
-    const QString cachedId = "120", uncachedId = "121";
-    QFile::copy(appDir + "portal/media/120.swf", CacheDir + "120.swf");
-    std::shared_ptr<TMediaServer> server = TMediaServer::Acquire();
-    server->setRoots({AppDir, CacheDir, DownloadDir});
-    const QString ruffle = server->urlForPath(AppDir + "ruffle/ruffle.js");
-    const QString movieUrl = server->urlForPath(CacheDir + "120.swf");
-    QByteArray bare(BarePage);
-    bare.replace("@RUFFLE@", ruffle.left(ruffle.size() - int(strlen("ruffle.js"))).toUtf8());
-    QByteArray idle = bare;
-    bare.replace("@MOVIE@", movieUrl.toUtf8());
-    idle.replace("@MOVIE@", "");
-    server->addPage("bare.html", bare, "text/html; charset=utf-8");
-    server->addPage("bare-idle.html", idle, "text/html; charset=utf-8");
-    // A bare page whose runtime is already loaded: the movie's load alone.
-    // The bare pages lie over the player inside the main window, so that the
-    // window system shows them as it shows the player.
-    const QRect playerArea(flash->mapTo(main, QPoint(0, 0)), flash->size());
-    auto *idleViewOwned = new QWebEngineView(main);   // the window owns it
-    QWebEngineView &idleView = *idleViewOwned;
-    auto *idlePage = new BarePageView(&idleView);
-    idleView.setPage(idlePage);
-    idleView.setGeometry(playerArea);
-    idleView.show();
-    idleView.load(QUrl(server->pageUrl("bare-idle.html")));
-    if (!WaitFor([&] { return idlePage->ready; }, 60000))
-        Fail("the idle bare page did not load");
-    auto bareLoaded = [&]() -> double {
-        idleView.raise();
-        idlePage->framed = false;
-        QElapsedTimer t;
-        t.start();
-        idlePage->runJavaScript(QStringLiteral("window.benchLoad(%1)").arg(u'"' + movieUrl + u'"'));
-        if (!WaitFor([&] { return idlePage->framed; }, 60000))
-            Fail("the loaded bare page never showed a frame");
-        return double(t.nsecsElapsed()) / 1e6;
-    };
-    auto barePage = [&]() -> double {
-        QWebEngineView view(main);
-        auto *page = new BarePageView(&view);
-        view.setPage(page);
-        view.setGeometry(playerArea);
-        view.show();
-        view.raise();
-        QElapsedTimer t;
-        t.start();
-        view.load(QUrl(server->pageUrl("bare.html")));
-        if (!WaitFor([&] { return page->framed; }, 60000))
-            Fail("the bare page never showed a frame");
-        return double(t.nsecsElapsed()) / 1e6;
-    };
-
-    // One warm-up of each (the first web page, wasm compilation caches).
-    barePage();
-    bareLoaded();
-    playRow(cachedId);
-
-    // Each measurement starts after a short pause, so that none pays for the
-    // clean-up of the one before it.
-    auto pause = [] {
-        QEventLoop wait;
-        QTimer::singleShot(500, &wait, &QEventLoop::quit);
-        wait.exec();
-    };
-    std::vector<double> bareTimes, bareLoadedTimes, cachedTimes, uncachedTimes;
-    for (int r = 0; r < runs; ++r) {
-        pause();
-        bareTimes.push_back(barePage());
-        pause();
-        bareLoadedTimes.push_back(bareLoaded());
-        pause();
-        cachedTimes.push_back(playRow(cachedId));
-        QFile::remove(CacheDir + uncachedId + ".swf");
-        pause();
-        uncachedTimes.push_back(playRow(uncachedId));
+      }
+      readings.push_back(readMemory());
     }
+    std::sort(readings.begin(), readings.end(),
+              [](const Memory &a, const Memory &b) { return a.totalKiB < b.totalKiB; });
+    return MemorySpread{readings[readings.size() / 2], readings.front().totalKiB,
+                        readings.back().totalKiB};
+  };
 
-    // Memory again with a game playing, after all those plays; the bare
-    // pages are gone.
-    idleView.setPage(nullptr);
-    delete idlePage;
-    idleView.hide();
-    playRow(cachedId);
-    const MemorySpread laterSpread = measureMemory();
-    const Memory &later = laterSpread.median;
+  // A play request as the link commands make it: the item is the list's
+  // only row (nothing else is prefetched), selected and clicked.
+  auto playRow = [&](const QString &id) -> double {
+    tree->clear();
+    TPlayList::AddToPlayList(MakeKsvPlay(id, "070205", "game " + id, "1"), tree, 1, true);
+    const int before = frames;
+    QElapsedTimer t;
+    t.start();
+    playback->list->tvPlayListClick();
+    if (!WaitFor([&] { return frames > before; }, 60000))
+      Fail("no first frame for game " + id);
+    const double ms = double(t.nsecsElapsed()) / 1e6;
+    if (qEnvironmentVariableIsSet("KESTROVA_BENCH_CHECK")) {
+      const QImage shot = flash->grab().toImage();
+      QSet<QRgb> colours;
+      for (int y = 2; y < shot.height(); y += 7)
+        for (int x = 2; x < shot.width(); x += 7)
+          colours.insert(shot.pixel(x, y));
+      std::fprintf(stderr, "check: %s %.0f ms, %lld colours\n", qPrintable(id), ms,
+                   (long long)colours.size());
+    }
+    return ms;
+  };
 
-    const double b = Median(bareTimes), l = Median(bareLoadedTimes), c = Median(cachedTimes),
-                 u = Median(uncachedTimes);
-    auto overhead = [](double x, double base) { return (x - base) / base * 100.0; };
-    std::printf("play: %d runs, median milliseconds to Ruffle's first frame of the same game\n", runs);
-    std::printf("  bare Ruffle page, page load to frame          %8.1f   [%s]\n", b, qPrintable(List(bareTimes)));
-    std::printf("  bare Ruffle page already loaded, movie load   %8.1f   [%s]\n", l,
-                qPrintable(List(bareLoadedTimes)));
-    std::printf("  client, play request for a cached game        %8.1f   [%s]\n", c, qPrintable(List(cachedTimes)));
-    std::printf("  client, play request for an uncached game     %8.1f   [%s]\n", u, qPrintable(List(uncachedTimes)));
-    std::printf("play: overhead vs the bare page's load to frame: cached %+.1f%%, uncached %+.1f%% (goal <= 20%%)\n",
-                overhead(c, b), overhead(u, b));
-    std::printf("play: overhead vs the loaded bare page's movie load: cached %+.1f%%, uncached %+.1f%%\n",
-                overhead(c, l), overhead(u, l));
-    const int plays = 3 + 2 * runs;
-    std::printf("play: proportional set size of the client's %lld processes with a game playing (goal <= 400 MiB):\n",
-                static_cast<long long>(first.parts.size()));
-    std::printf("  (median of five readings half a second apart, lowest-highest in brackets)\n");
-    std::printf("  first game of a fresh client   %6.1f MiB [%.1f-%.1f]   (%s)\n", first.totalKiB / 1024.0,
-                firstSpread.lowKiB / 1024.0, firstSpread.highKiB / 1024.0, qPrintable(first.parts.join(", ")));
-    std::printf("  after %2d plays                 %6.1f MiB [%.1f-%.1f]   (%s)\n", plays, later.totalKiB / 1024.0,
-                laterSpread.lowKiB / 1024.0, laterSpread.highKiB / 1024.0, qPrintable(later.parts.join(", ")));
-    std::printf("  (resident set, pages shared between the processes counted in each: %.1f and %.1f MiB;\n"
-                "   the proportional figure shrinks when other programs on the machine share the libraries)\n",
-                first.rssKiB / 1024.0, later.rssKiB / 1024.0);
-    std::fflush(stdout);
+  // The first game of a fresh client (fetched from the portal, as after
+  // an installation), and the memory while it plays.
+  playRow(QStringLiteral("122"));
+  const MemorySpread firstSpread = measureMemory();
+  const Memory &first = firstSpread.median;
+  if (!shotFile.isEmpty())
+    main->grab().save(shotFile);
 
-    server.reset();
-    main->life->FormDestroy();
-    delete main;
-    portal.stop();
-    return 0;
+  // The bare page: same server, same movie file.
+  const QString cachedId = "120", uncachedId = "121";
+  QFile::copy(appDir + "portal/media/120.swf", CacheDir + "120.swf");
+  std::shared_ptr<TMediaServer> server = TMediaServer::Acquire();
+  server->setRoots({AppDir, CacheDir, DownloadDir});
+  const QString ruffle = server->urlForPath(AppDir + "ruffle/ruffle.js");
+  const QString movieUrl = server->urlForPath(CacheDir + "120.swf");
+  QByteArray bare(BarePage);
+  bare.replace("@RUFFLE@", ruffle.left(ruffle.size() - int(strlen("ruffle.js"))).toUtf8());
+  QByteArray idle = bare;
+  bare.replace("@MOVIE@", movieUrl.toUtf8());
+  idle.replace("@MOVIE@", "");
+  server->addPage("bare.html", bare, "text/html; charset=utf-8");
+  server->addPage("bare-idle.html", idle, "text/html; charset=utf-8");
+  // A bare page whose runtime is already loaded: the movie's load alone.
+  // The bare pages lie over the player inside the main window, so that the
+  // window system shows them as it shows the player.
+  const QRect playerArea(flash->mapTo(main, QPoint(0, 0)), flash->size());
+  auto *idleViewOwned = new QWebEngineView(main);  // the window owns it
+  QWebEngineView &idleView = *idleViewOwned;
+  auto *idlePage = new BarePageView(&idleView);
+  idleView.setPage(idlePage);
+  idleView.setGeometry(playerArea);
+  idleView.show();
+  idleView.load(QUrl(server->pageUrl("bare-idle.html")));
+  if (!WaitFor([&] { return idlePage->ready; }, 60000))
+    Fail("the idle bare page did not load");
+  auto bareLoaded = [&]() -> double {
+    idleView.raise();
+    idlePage->framed = false;
+    QElapsedTimer t;
+    t.start();
+    idlePage->runJavaScript(QStringLiteral("window.benchLoad(%1)").arg(u'"' + movieUrl + u'"'));
+    if (!WaitFor([&] { return idlePage->framed; }, 60000))
+      Fail("the loaded bare page never showed a frame");
+    return double(t.nsecsElapsed()) / 1e6;
+  };
+  auto barePage = [&]() -> double {
+    QWebEngineView view(main);
+    auto *page = new BarePageView(&view);
+    view.setPage(page);
+    view.setGeometry(playerArea);
+    view.show();
+    view.raise();
+    QElapsedTimer t;
+    t.start();
+    view.load(QUrl(server->pageUrl("bare.html")));
+    if (!WaitFor([&] { return page->framed; }, 60000))
+      Fail("the bare page never showed a frame");
+    return double(t.nsecsElapsed()) / 1e6;
+  };
+
+  // One warm-up of each (the first web page, wasm compilation caches).
+  barePage();
+  bareLoaded();
+  playRow(cachedId);
+
+  // Each measurement starts after a short pause, so that none pays for the
+  // clean-up of the one before it.
+  auto pause = [] {
+    QEventLoop wait;
+    QTimer::singleShot(500, &wait, &QEventLoop::quit);
+    wait.exec();
+  };
+  std::vector<double> bareTimes, bareLoadedTimes, cachedTimes, uncachedTimes;
+  for (int r = 0; r < runs; ++r) {
+    pause();
+    bareTimes.push_back(barePage());
+    pause();
+    bareLoadedTimes.push_back(bareLoaded());
+    pause();
+    cachedTimes.push_back(playRow(cachedId));
+    QFile::remove(CacheDir + uncachedId + ".swf");
+    pause();
+    uncachedTimes.push_back(playRow(uncachedId));
+  }
+
+  // Memory again with a game playing, after all those plays; the bare
+  // pages are gone.
+  idleView.setPage(nullptr);
+  delete idlePage;
+  idleView.hide();
+  playRow(cachedId);
+  const MemorySpread laterSpread = measureMemory();
+  const Memory &later = laterSpread.median;
+
+  const double b = Median(bareTimes), l = Median(bareLoadedTimes), c = Median(cachedTimes),
+               u = Median(uncachedTimes);
+  auto overhead = [](double x, double base) { return (x - base) / base * 100.0; };
+  std::printf("play: %d runs, median milliseconds to Ruffle's first frame of the same game\n",
+              runs);
+  std::printf("  bare Ruffle page, page load to frame          %8.1f   [%s]\n", b,
+              qPrintable(List(bareTimes)));
+  std::printf("  bare Ruffle page already loaded, movie load   %8.1f   [%s]\n", l,
+              qPrintable(List(bareLoadedTimes)));
+  std::printf("  client, play request for a cached game        %8.1f   [%s]\n", c,
+              qPrintable(List(cachedTimes)));
+  std::printf("  client, play request for an uncached game     %8.1f   [%s]\n", u,
+              qPrintable(List(uncachedTimes)));
+  std::printf("play: overhead vs the bare page's load to frame: cached %+.1f%%, uncached %+.1f%% "
+              "(goal <= 20%%)\n",
+              overhead(c, b), overhead(u, b));
+  std::printf(
+      "play: overhead vs the loaded bare page's movie load: cached %+.1f%%, uncached %+.1f%%\n",
+      overhead(c, l), overhead(u, l));
+  const int plays = 3 + 2 * runs;
+  std::printf("play: proportional set size of the client's %lld processes with a game playing "
+              "(goal <= 400 MiB):\n",
+              static_cast<long long>(first.parts.size()));
+  std::printf("  (median of five readings half a second apart, lowest-highest in brackets)\n");
+  std::printf("  first game of a fresh client   %6.1f MiB [%.1f-%.1f]   (%s)\n",
+              first.totalKiB / 1024.0, firstSpread.lowKiB / 1024.0, firstSpread.highKiB / 1024.0,
+              qPrintable(first.parts.join(", ")));
+  std::printf("  after %2d plays                 %6.1f MiB [%.1f-%.1f]   (%s)\n", plays,
+              later.totalKiB / 1024.0, laterSpread.lowKiB / 1024.0, laterSpread.highKiB / 1024.0,
+              qPrintable(later.parts.join(", ")));
+  std::printf(
+      "  (resident set, pages shared between the processes counted in each: %.1f and %.1f MiB;\n"
+      "   the proportional figure shrinks when other programs on the machine share the "
+      "libraries)\n",
+      first.rssKiB / 1024.0, later.rssKiB / 1024.0);
+  std::fflush(stdout);
+
+  server.reset();
+  main->life->FormDestroy();
+  delete main;
+  portal.stop();
+  return 0;
 }

@@ -22,10 +22,8 @@ typedef void (*KestrovaSpareCallback)(int32_t, int32_t);
 /* task id, percent (100 = complete, the file stands at its path) */
 typedef void (*KestrovaTaskEndCallback)(int32_t, int32_t);
 
-KESTROVA_EXPORT bool Initkestrova(int32_t clientVersion,
-                                  KestrovaVersionCallback onVersion,
-                                  KestrovaSignInCallback onSignIn,
-                                  KestrovaSpareCallback onSpare,
+KESTROVA_EXPORT bool Initkestrova(int32_t clientVersion, KestrovaVersionCallback onVersion,
+                                  KestrovaSignInCallback onSignIn, KestrovaSpareCallback onSpare,
                                   KestrovaTaskEndCallback onTaskEnd);
 KESTROVA_EXPORT void UnInitkestrova(void);
 KESTROVA_EXPORT bool NewDownload(int32_t id, const char *url, const char *path);
@@ -33,7 +31,8 @@ KESTROVA_EXPORT bool StopDownload(int32_t id);
 KESTROVA_EXPORT bool GetProgInfo(int32_t id, int32_t *percent, int32_t *spare, int32_t *total);
 /* Writes "http://127.0.0.1:PORT/P2P/<task>.<ext>" into buffer (1024 bytes,
  * always NUL-terminated). */
-KESTROVA_EXPORT bool SetProgramInfo(const char *url, int32_t id, int32_t a, int32_t b, char *buffer);
+KESTROVA_EXPORT bool SetProgramInfo(const char *url, int32_t id, int32_t a, int32_t b,
+                                    char *buffer);
 KESTROVA_EXPORT bool SetPcRun(int32_t run);
 KESTROVA_EXPORT bool ClientLoginIn(int32_t clientVersion, const char *siteUrl);
 

@@ -10,7 +10,8 @@ using kestrova::engine::Engine;
 namespace {
 
 template <typename F>
-bool Guarded(F &&f) noexcept {
+bool Guarded(F &&f) noexcept
+{
   try {
     return f();
   } catch (...) {
@@ -22,39 +23,50 @@ bool Guarded(F &&f) noexcept {
 
 extern "C" {
 
-bool Initkestrova(int32_t clientVersion, KestrovaVersionCallback onVersion, KestrovaSignInCallback onSignIn,
-                  KestrovaSpareCallback onSpare, KestrovaTaskEndCallback onTaskEnd) {
-  return Guarded([&] { return Engine::Instance().init(clientVersion, onVersion, onSignIn, onSpare, onTaskEnd); });
+bool Initkestrova(int32_t clientVersion, KestrovaVersionCallback onVersion,
+                  KestrovaSignInCallback onSignIn, KestrovaSpareCallback onSpare,
+                  KestrovaTaskEndCallback onTaskEnd)
+{
+  return Guarded([&] {
+    return Engine::Instance().init(clientVersion, onVersion, onSignIn, onSpare, onTaskEnd);
+  });
 }
 
-void UnInitkestrova(void) {
+void UnInitkestrova(void)
+{
   Guarded([] {
     Engine::Instance().uninit();
     return true;
   });
 }
 
-bool NewDownload(int32_t id, const char *url, const char *path) {
+bool NewDownload(int32_t id, const char *url, const char *path)
+{
   return Guarded([&] { return Engine::Instance().newDownload(id, url, path); });
 }
 
-bool StopDownload(int32_t id) {
+bool StopDownload(int32_t id)
+{
   return Guarded([&] { return Engine::Instance().stopDownload(id); });
 }
 
-bool GetProgInfo(int32_t id, int32_t *percent, int32_t *spare, int32_t *total) {
+bool GetProgInfo(int32_t id, int32_t *percent, int32_t *spare, int32_t *total)
+{
   return Guarded([&] { return Engine::Instance().progress(id, percent, spare, total); });
 }
 
-bool SetProgramInfo(const char *url, int32_t id, int32_t, int32_t, char *buffer) {
+bool SetProgramInfo(const char *url, int32_t id, int32_t, int32_t, char *buffer)
+{
   return Guarded([&] { return Engine::Instance().registerStream(url, id, buffer); });
 }
 
-bool SetPcRun(int32_t run) {
+bool SetPcRun(int32_t run)
+{
   return Guarded([&] { return kestrova::engine::SetAutostart(run != 0); });
 }
 
-bool ClientLoginIn(int32_t clientVersion, const char *siteUrl) {
+bool ClientLoginIn(int32_t clientVersion, const char *siteUrl)
+{
   return Guarded([&] { return Engine::Instance().signIn(clientVersion, siteUrl); });
 }
 

@@ -45,22 +45,29 @@ constexpr auto kStopWait = std::chrono::seconds(15);
 // sign-in callback does not wait for itself).
 thread_local int t_signInDepth = 0;
 
-std::int32_t Clamp32(std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, INT32_MAX)); }
+std::int32_t Clamp32(std::int64_t v)
+{
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, INT32_MAX));
+}
 
 // The three-letter extension of the address's file ("dat" when it has none).
-std::string ExtensionOf(const char *url) {
+std::string ExtensionOf(const char *url)
+{
   std::string ext = "dat";
   CURLU *h = curl_url();
-  if (h == nullptr) return ext;
+  if (h == nullptr)
+    return ext;
   char *path = nullptr;
-  if (curl_url_set(h, CURLUPART_URL, url, 0) == CURLUE_OK && curl_url_get(h, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
+  if (curl_url_set(h, CURLUPART_URL, url, 0) == CURLUE_OK &&
+      curl_url_get(h, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
     std::string p = path;
     std::string name = p.substr(p.rfind('/') + 1);
     auto dot = name.rfind('.');
     if (dot != std::string::npos && name.size() - dot == 4) {
       std::string e = name.substr(dot + 1);
       if (std::all_of(e.begin(), e.end(), [](unsigned char c) { return std::isalnum(c) != 0; })) {
-        std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        std::transform(e.begin(), e.end(), e.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         ext = e;
       }
     }
@@ -72,7 +79,8 @@ std::string ExtensionOf(const char *url) {
 
 }  // namespace
 
-Engine &Engine::Instance() {
+Engine &Engine::Instance()
+{
   // Never destroyed: a client that exits without UnInitkestrova must not
   // have running transfers torn down under it by static destruction.
   static Engine *engine = new Engine;
@@ -80,10 +88,12 @@ Engine &Engine::Instance() {
 }
 
 bool Engine::init(std::int32_t, KestrovaVersionCallback onVersion, KestrovaSignInCallback onSignIn,
-                  KestrovaSpareCallback, KestrovaTaskEndCallback onTaskEnd) {
+                  KestrovaSpareCallback, KestrovaTaskEndCallback onTaskEnd)
+{
   EnsureCurlReady();
   std::lock_guard lock(mx_);
-  if (state_ != State::Idle) return false;
+  if (state_ != State::Idle)
+    return false;
   onVersion_ = onVersion;
   onSignIn_ = onSignIn;
   onTaskEnd_ = onTaskEnd;
@@ -94,18 +104,21 @@ bool Engine::init(std::int32_t, KestrovaVersionCallback onVersion, KestrovaSignI
   return true;
 }
 
-void Engine::uninit() {
+void Engine::uninit()
+{
   std::vector<std::shared_ptr<Task>> joinable;
   std::unique_ptr<LocalServer> server;
   {
     std::unique_lock lock(mx_);
-    if (state_ != State::Running) return;
+    if (state_ != State::Running)
+      return;
     state_ = State::Stopping;  // no new task, claim or report from here on
     signInCancel_->cancel();
     for (auto *tasks : {&fetches_, &streams_}) {
       for (auto &[key, task] : *tasks) {
         task->cancel.cancel();
-        if (task->pipe) task->pipe->abort();
+        if (task->pipe)
+          task->pipe->abort();
       }
     }
     signInDone_.wait(lock, [this] { return signInsRunning_ <= t_signInDepth; });
@@ -127,28 +140,37 @@ void Engine::uninit() {
   state_ = State::Idle;
 }
 
-void Engine::joinAll(std::vector<std::shared_ptr<Task>> &tasks) {
+void Engine::joinAll(std::vector<std::shared_ptr<Task>> &tasks)
+{
   for (auto &task : tasks) {
-    if (!task->thread.joinable()) continue;
-    if (task->thread.get_id() == std::this_thread::get_id()) task->thread.detach();  // called from its own report
-    else task->thread.join();
+    if (!task->thread.joinable())
+      continue;
+    if (task->thread.get_id() == std::this_thread::get_id())
+      task->thread.detach();  // called from its own report
+    else
+      task->thread.join();
   }
   tasks.clear();
 }
 
-void Engine::reapLocked(std::vector<std::shared_ptr<Task>> &joinable) {
+void Engine::reapLocked(std::vector<std::shared_ptr<Task>> &joinable)
+{
   auto finished = [](const std::shared_ptr<Task> &t) {
     std::lock_guard lock(t->endMx);
     return t->done;
   };
-  auto it = std::stable_partition(threads_.begin(), threads_.end(), [&](const auto &t) { return !finished(t); });
-  joinable.insert(joinable.end(), std::make_move_iterator(it), std::make_move_iterator(threads_.end()));
+  auto it = std::stable_partition(threads_.begin(), threads_.end(),
+                                  [&](const auto &t) { return !finished(t); });
+  joinable.insert(joinable.end(), std::make_move_iterator(it),
+                  std::make_move_iterator(threads_.end()));
   threads_.erase(it, threads_.end());
 }
 
-void Engine::remember(std::map<std::int32_t, Finished> &store, std::deque<std::int32_t> &order, std::int32_t key,
-                      const Finished &f) {
-  if (store.find(key) == store.end()) order.push_back(key);
+void Engine::remember(std::map<std::int32_t, Finished> &store, std::deque<std::int32_t> &order,
+                      std::int32_t key, const Finished &f)
+{
+  if (store.find(key) == store.end())
+    order.push_back(key);
   store[key] = f;
   while (order.size() > kFinishedKept) {
     store.erase(order.front());
@@ -156,13 +178,16 @@ void Engine::remember(std::map<std::int32_t, Finished> &store, std::deque<std::i
   }
 }
 
-bool Engine::newDownload(std::int32_t id, const char *url, const char *path) {
-  if (!IsFetchableUrl(url) || path == nullptr || *path == '\0') return false;
+bool Engine::newDownload(std::int32_t id, const char *url, const char *path)
+{
+  if (!IsFetchableUrl(url) || path == nullptr || *path == '\0')
+    return false;
   std::vector<std::shared_ptr<Task>> joinable;
   bool started = false;
   {
     std::lock_guard lock(mx_);
-    if (state_ != State::Running) return false;
+    if (state_ != State::Running)
+      return false;
     reapLocked(joinable);
     auto running = fetches_.find(id);
     if (running != fetches_.end() && running->second->path == path) {
@@ -183,7 +208,8 @@ bool Engine::newDownload(std::int32_t id, const char *url, const char *path) {
         task->path = path;
         task->settings = settings_;
         try {
-          task->thread = std::thread([this, task, s = std::move(sink)]() mutable { runFetch(task, std::move(s)); });
+          task->thread = std::thread(
+              [this, task, s = std::move(sink)]() mutable { runFetch(task, std::move(s)); });
           fetches_[id] = task;
           threads_.push_back(task);
           started = true;
@@ -197,8 +223,10 @@ bool Engine::newDownload(std::int32_t id, const char *url, const char *path) {
   return started;
 }
 
-void Engine::runFetch(const std::shared_ptr<Task> &task, std::unique_ptr<FileSink> sink) {
-  TransferReport report = RunTransfer(task->url, *sink, task->progress, task->cancel, task->settings);
+void Engine::runFetch(const std::shared_ptr<Task> &task, std::unique_ptr<FileSink> sink)
+{
+  TransferReport report =
+      RunTransfer(task->url, *sink, task->progress, task->cancel, task->settings);
   std::int32_t percent;
   if (report.result == TransferResult::Complete && sink->commit()) {
     task->progress.complete();
@@ -211,8 +239,10 @@ void Engine::runFetch(const std::shared_ptr<Task> &task, std::unique_ptr<FileSin
   endTask(task, percent);
 }
 
-void Engine::runStream(const std::shared_ptr<Task> &task, std::shared_ptr<StreamPipe> pipe) {
-  TransferReport report = RunTransfer(task->url, *pipe, task->progress, task->cancel, task->settings);
+void Engine::runStream(const std::shared_ptr<Task> &task, std::shared_ptr<StreamPipe> pipe)
+{
+  TransferReport report =
+      RunTransfer(task->url, *pipe, task->progress, task->cancel, task->settings);
   std::int32_t percent = std::min(99, task->progress.percent.load());
   if (report.result == TransferResult::Complete) {
     pipe->finish(true);
@@ -226,21 +256,27 @@ void Engine::runStream(const std::shared_ptr<Task> &task, std::shared_ptr<Stream
   endTask(task, percent);
 }
 
-void Engine::endTask(const std::shared_ptr<Task> &task, std::int32_t percent) {
+void Engine::endTask(const std::shared_ptr<Task> &task, std::int32_t percent)
+{
   KestrovaTaskEndCallback report = nullptr;
   {
     std::lock_guard lock(mx_);
     auto &active = task->stream ? streams_ : fetches_;
     auto it = active.find(task->key);
-    if (it != active.end() && it->second == task) active.erase(it);
+    if (it != active.end() && it->second == task)
+      active.erase(it);
     if (!task->silent) {
       Finished f{percent, task->progress.received.load(), task->progress.total.load()};
-      if (task->stream) remember(finishedStreams_, finishedStreamOrder_, task->key, f);
-      else remember(finishedFetches_, finishedFetchOrder_, task->key, f);
-      if (state_ == State::Running) report = onTaskEnd_;
+      if (task->stream)
+        remember(finishedStreams_, finishedStreamOrder_, task->key, f);
+      else
+        remember(finishedFetches_, finishedFetchOrder_, task->key, f);
+      if (state_ == State::Running)
+        report = onTaskEnd_;
     }
   }
-  if (report != nullptr) report(task->reportId, percent);
+  if (report != nullptr)
+    report(task->reportId, percent);
   {
     std::lock_guard lock(task->endMx);
     task->done = true;
@@ -248,18 +284,24 @@ void Engine::endTask(const std::shared_ptr<Task> &task, std::int32_t percent) {
   task->endCv.notify_all();
 }
 
-bool Engine::stopDownload(std::int32_t id) {
+bool Engine::stopDownload(std::int32_t id)
+{
   std::shared_ptr<Task> task;
   std::thread::id worker;
   KestrovaTaskEndCallback report = nullptr;
   {
     std::lock_guard lock(mx_);
-    if (state_ != State::Running) return false;
-    if (auto s = streams_.find(id); s != streams_.end()) task = s->second;
-    else if (auto f = fetches_.find(id); f != fetches_.end()) task = f->second;
-    if (!task) return false;
+    if (state_ != State::Running)
+      return false;
+    if (auto s = streams_.find(id); s != streams_.end())
+      task = s->second;
+    else if (auto f = fetches_.find(id); f != fetches_.end())
+      task = f->second;
+    if (!task)
+      return false;
     task->cancel.cancel();
-    if (task->pipe) task->pipe->abort();
+    if (task->pipe)
+      task->pipe->abort();
     if (task->stream && !task->claimed) {
       // Registered but never requested: it ends here.
       streams_.erase(id);
@@ -272,53 +314,69 @@ bool Engine::stopDownload(std::int32_t id) {
     report(task->reportId, 0);
     return true;
   }
-  if (worker == std::this_thread::get_id()) return true;  // asked from its own report
+  if (worker == std::this_thread::get_id())
+    return true;  // asked from its own report
   std::unique_lock lock(task->endMx);
   task->endCv.wait_for(lock, kStopWait, [&] { return task->done; });
   return true;
 }
 
-bool Engine::progress(std::int32_t id, std::int32_t *percent, std::int32_t *spare, std::int32_t *total) {
-  if (percent == nullptr || spare == nullptr || total == nullptr) return false;
+bool Engine::progress(std::int32_t id, std::int32_t *percent, std::int32_t *spare,
+                      std::int32_t *total)
+{
+  if (percent == nullptr || spare == nullptr || total == nullptr)
+    return false;
   std::lock_guard lock(mx_);
-  if (state_ != State::Running) return false;
+  if (state_ != State::Running)
+    return false;
   Finished f;
   auto live = [&f](const std::shared_ptr<Task> &t) {
     f.percent = t->progress.percent.load();
     f.received = t->progress.received.load();
     f.total = t->progress.total.load();
   };
-  if (auto s = streams_.find(id); s != streams_.end()) live(s->second);
-  else if (auto r = fetches_.find(id); r != fetches_.end()) live(r->second);
-  else if (auto fs = finishedStreams_.find(id); fs != finishedStreams_.end()) f = fs->second;
-  else if (auto ff = finishedFetches_.find(id); ff != finishedFetches_.end()) f = ff->second;
-  else return false;
+  if (auto s = streams_.find(id); s != streams_.end())
+    live(s->second);
+  else if (auto r = fetches_.find(id); r != fetches_.end())
+    live(r->second);
+  else if (auto fs = finishedStreams_.find(id); fs != finishedStreams_.end())
+    f = fs->second;
+  else if (auto ff = finishedFetches_.find(id); ff != finishedFetches_.end())
+    f = ff->second;
+  else
+    return false;
   *percent = f.percent;
   *spare = Clamp32(f.received / 1024);  // KiB held so far
   *total = Clamp32(f.total);
   return true;
 }
 
-bool Engine::registerStream(const char *url, std::int32_t id, char *buffer) {
-  if (buffer == nullptr) return false;
+bool Engine::registerStream(const char *url, std::int32_t id, char *buffer)
+{
+  if (buffer == nullptr)
+    return false;
   buffer[0] = '\0';
-  if (!IsFetchableUrl(url)) return false;
+  if (!IsFetchableUrl(url))
+    return false;
   const std::string ext = ExtensionOf(url);
   std::vector<std::shared_ptr<Task>> joinable;
   std::string address;
   {
     std::lock_guard lock(mx_);
-    if (state_ != State::Running) return false;
+    if (state_ != State::Running)
+      return false;
     reapLocked(joinable);
     if (!server_) {
       auto server = std::make_unique<LocalServer>(LocalServer::Tasks{
           [this](std::int32_t number, int *status) { return claimStream(number, status); },
           [this](std::int32_t number) { return streamExists(number); }});
-      if (!server->start()) return false;
+      if (!server->start())
+        return false;
       server_ = std::move(server);
     }
     std::int32_t number = nextTaskNumber_;
-    while (streams_.count(number) != 0) number = number == INT32_MAX ? kFirstTaskNumber : number + 1;
+    while (streams_.count(number) != 0)
+      number = number == INT32_MAX ? kFirstTaskNumber : number + 1;
     nextTaskNumber_ = number == INT32_MAX ? kFirstTaskNumber : number + 1;
     auto task = std::make_shared<Task>();
     task->stream = true;
@@ -328,20 +386,24 @@ bool Engine::registerStream(const char *url, std::int32_t id, char *buffer) {
     task->settings = settings_;
     streams_[number] = task;
     finishedStreams_.erase(number);
-    address = "http://127.0.0.1:" + std::to_string(server_->port()) + "/P2P/" + std::to_string(number) + "." + ext;
+    address = "http://127.0.0.1:" + std::to_string(server_->port()) + "/P2P/" +
+              std::to_string(number) + "." + ext;
   }
   joinAll(joinable);
   std::snprintf(buffer, kBufferSize, "%s", address.c_str());
   return true;
 }
 
-std::shared_ptr<StreamPipe> Engine::claimStream(std::int32_t number, int *status) {
+std::shared_ptr<StreamPipe> Engine::claimStream(std::int32_t number, int *status)
+{
   std::lock_guard lock(mx_);
   *status = 404;
-  if (state_ != State::Running) return nullptr;
+  if (state_ != State::Running)
+    return nullptr;
   auto it = streams_.find(number);
   if (it == streams_.end()) {
-    if (finishedStreams_.count(number) != 0) *status = 410;
+    if (finishedStreams_.count(number) != 0)
+      *status = 410;
     return nullptr;
   }
   const std::shared_ptr<Task> &task = it->second;
@@ -362,18 +424,21 @@ std::shared_ptr<StreamPipe> Engine::claimStream(std::int32_t number, int *status
   return pipe;
 }
 
-bool Engine::streamExists(std::int32_t number) {
+bool Engine::streamExists(std::int32_t number)
+{
   std::lock_guard lock(mx_);
   return state_ == State::Running && streams_.count(number) != 0;
 }
 
-bool Engine::signIn(std::int32_t clientVersion, const char *siteUrl) {
+bool Engine::signIn(std::int32_t clientVersion, const char *siteUrl)
+{
   KestrovaSignInCallback onSignIn;
   KestrovaVersionCallback onVersion;
   std::shared_ptr<CancelToken> cancel;
   {
     std::lock_guard lock(mx_);
-    if (state_ != State::Running) return false;
+    if (state_ != State::Running)
+      return false;
     ++signInsRunning_;
     onSignIn = onSignIn_;
     onVersion = onVersion_;
@@ -382,7 +447,8 @@ bool Engine::signIn(std::int32_t clientVersion, const char *siteUrl) {
   ++t_signInDepth;
   struct Leave {
     Engine *e;
-    ~Leave() {
+    ~Leave()
+    {
       --t_signInDepth;
       std::lock_guard lock(e->mx_);
       --e->signInsRunning_;
@@ -395,10 +461,13 @@ bool Engine::signIn(std::int32_t clientVersion, const char *siteUrl) {
   VersionAnswer version;
   if (!base.empty()) {
     signIn = RequestSignIn(base, clientVersion, MachineId(), *cancel);
-    if (signIn.reached && !cancel->cancelled()) version = RequestVersion(base, clientVersion, *cancel);
+    if (signIn.reached && !cancel->cancelled())
+      version = RequestVersion(base, clientVersion, *cancel);
   }
-  if (cancel->cancelled()) return false;  // shutting down: no more reports
-  if (onSignIn != nullptr) onSignIn(signIn.result, signIn.user, signIn.points, signIn.level);
+  if (cancel->cancelled())
+    return false;  // shutting down: no more reports
+  if (onSignIn != nullptr)
+    onSignIn(signIn.result, signIn.user, signIn.points, signIn.level);
   if (version.reached && onVersion != nullptr)
     onVersion(version.action, version.catalog, version.service, version.updater);
   return signIn.reached;

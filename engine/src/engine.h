@@ -25,8 +25,9 @@ class Engine {
 public:
   static Engine &Instance();
 
-  bool init(std::int32_t clientVersion, KestrovaVersionCallback onVersion, KestrovaSignInCallback onSignIn,
-            KestrovaSpareCallback onSpare, KestrovaTaskEndCallback onTaskEnd);
+  bool init(std::int32_t clientVersion, KestrovaVersionCallback onVersion,
+            KestrovaSignInCallback onSignIn, KestrovaSpareCallback onSpare,
+            KestrovaTaskEndCallback onTaskEnd);
   void uninit();
   bool newDownload(std::int32_t id, const char *url, const char *path);
   bool stopDownload(std::int32_t id);
@@ -53,8 +54,8 @@ private:
   void stopTask(const std::shared_ptr<Task> &task);
   void reapLocked(std::vector<std::shared_ptr<Task>> &joinable);
   static void joinAll(std::vector<std::shared_ptr<Task>> &tasks);
-  void remember(std::map<std::int32_t, Finished> &store, std::deque<std::int32_t> &order, std::int32_t key,
-                const Finished &f);
+  void remember(std::map<std::int32_t, Finished> &store, std::deque<std::int32_t> &order,
+                std::int32_t key, const Finished &f);
   std::shared_ptr<StreamPipe> claimStream(std::int32_t number, int *status);
   bool streamExists(std::int32_t number);
 
@@ -68,7 +69,7 @@ private:
 
   std::map<std::int32_t, std::shared_ptr<Task>> fetches_;  // running, by id
   std::map<std::int32_t, std::shared_ptr<Task>> streams_;  // registered or running, by number
-  std::vector<std::shared_ptr<Task>> threads_;             // every task with a thread not yet joined
+  std::vector<std::shared_ptr<Task>> threads_;  // every task with a thread not yet joined
   std::map<std::int32_t, Finished> finishedFetches_, finishedStreams_;
   std::deque<std::int32_t> finishedFetchOrder_, finishedStreamOrder_;
   std::int32_t nextTaskNumber_ = kFirstTaskNumber;

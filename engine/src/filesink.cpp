@@ -10,9 +10,11 @@
 
 namespace kestrova::engine {
 
-std::unique_ptr<FileSink> FileSink::Create(const std::string &path, std::string *error) {
+std::unique_ptr<FileSink> FileSink::Create(const std::string &path, std::string *error)
+{
   auto setError = [error](std::string text) {
-    if (error != nullptr) *error = std::move(text);
+    if (error != nullptr)
+      *error = std::move(text);
   };
   if (path.empty() || path.back() == '/') {
     setError("no file name in the target path");
@@ -31,9 +33,11 @@ std::unique_ptr<FileSink> FileSink::Create(const std::string &path, std::string 
   for (int tries = 0; tries < 16; ++tries) {
     std::string temp = path + "." + RandomHex(8) + ".part";
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return std::unique_ptr<FileSink>(new FileSink(path, temp, fd));
+    if (fd >= 0)
+      return std::unique_ptr<FileSink>(new FileSink(path, temp, fd));
     if (errno != EEXIST) {
-      setError("cannot write into " + (dir.empty() ? std::string(".") : dir) + ": " + std::strerror(errno));
+      setError("cannot write into " + (dir.empty() ? std::string(".") : dir) + ": " +
+               std::strerror(errno));
       return nullptr;
     }
   }
@@ -41,20 +45,26 @@ std::unique_ptr<FileSink> FileSink::Create(const std::string &path, std::string 
   return nullptr;
 }
 
-FileSink::~FileSink() {
-  if (!committed_) discard();
+FileSink::~FileSink()
+{
+  if (!committed_)
+    discard();
 }
 
-void FileSink::fail(const char *what, int err) {
+void FileSink::fail(const char *what, int err)
+{
   error_ = std::string(what) + ": " + std::strerror(err);
 }
 
-bool FileSink::write(const char *data, std::size_t len) {
-  if (fd_ < 0) return false;
+bool FileSink::write(const char *data, std::size_t len)
+{
+  if (fd_ < 0)
+    return false;
   while (len > 0) {
     ssize_t n = ::write(fd_, data, len);
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       fail("cannot write the file", errno);  // disk full, file size limit, I/O error
       return false;
     }
@@ -64,8 +74,10 @@ bool FileSink::write(const char *data, std::size_t len) {
   return true;
 }
 
-bool FileSink::rewind() {
-  if (fd_ < 0) return false;
+bool FileSink::rewind()
+{
+  if (fd_ < 0)
+    return false;
   if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
     fail("cannot start the file over", errno);
     return false;
@@ -73,8 +85,10 @@ bool FileSink::rewind() {
   return true;
 }
 
-bool FileSink::commit() {
-  if (fd_ < 0) return false;
+bool FileSink::commit()
+{
+  if (fd_ < 0)
+    return false;
   int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) {  // a delayed write error shows here
@@ -91,7 +105,8 @@ bool FileSink::commit() {
   return true;
 }
 
-void FileSink::discard() {
+void FileSink::discard()
+{
   if (fd_ >= 0) {
     ::close(fd_);
     fd_ = -1;

@@ -33,7 +33,10 @@ public:
   const std::string &tempPath() const { return temp_; }
 
 private:
-  FileSink(std::string path, std::string temp, int fd) : path_(std::move(path)), temp_(std::move(temp)), fd_(fd) {}
+  FileSink(std::string path, std::string temp, int fd)
+      : path_(std::move(path)), temp_(std::move(temp)), fd_(fd)
+  {
+  }
   void fail(const char *what, int err);
 
   std::string path_;

@@ -36,8 +36,9 @@ bool FieldInt(const std::map<std::string, std::string> &fields, const char *key,
 // address.
 std::string PortalBase(const char *siteUrl);
 
-SignInAnswer RequestSignIn(const std::string &base, std::int32_t version, const std::string &machine,
-                           const CancelToken &cancel);
-VersionAnswer RequestVersion(const std::string &base, std::int32_t version, const CancelToken &cancel);
+SignInAnswer RequestSignIn(const std::string &base, std::int32_t version,
+                           const std::string &machine, const CancelToken &cancel);
+VersionAnswer RequestVersion(const std::string &base, std::int32_t version,
+                             const CancelToken &cancel);
 
 }  // namespace kestrova::engine

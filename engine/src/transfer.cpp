@@ -11,7 +11,8 @@
 
 namespace kestrova::engine {
 
-TransferSettings TransferSettings::FromEnvironment() {
+TransferSettings TransferSettings::FromEnvironment()
+{
   TransferSettings s;
   s.backoff = std::chrono::milliseconds(EnvLong("KESTROVA_ENGINE_RETRY_MS", 1000, 0, 60000));
   s.retries = static_cast<int>(EnvLong("KESTROVA_ENGINE_RETRIES", 3, 0, 20));
@@ -19,11 +20,14 @@ TransferSettings TransferSettings::FromEnvironment() {
   return s;
 }
 
-void Progress::update(std::int64_t receivedBytes, std::int64_t totalBytes) {
+void Progress::update(std::int64_t receivedBytes, std::int64_t totalBytes)
+{
   received.store(receivedBytes, std::memory_order_relaxed);
-  if (totalBytes > 0) total.store(totalBytes, std::memory_order_relaxed);
+  if (totalBytes > 0)
+    total.store(totalBytes, std::memory_order_relaxed);
   std::int64_t t = total.load(std::memory_order_relaxed);
-  if (t <= 0) return;
+  if (t <= 0)
+    return;
   // 100 is kept for "complete and in place"; a running task shows 99 at most.
   auto p = static_cast<std::int32_t>(std::min<std::int64_t>(99, receivedBytes * 100 / t));
   std::int32_t old = percent.load(std::memory_order_relaxed);
@@ -31,18 +35,22 @@ void Progress::update(std::int64_t receivedBytes, std::int64_t totalBytes) {
   }
 }
 
-void Progress::complete() {
+void Progress::complete()
+{
   std::int64_t r = received.load(std::memory_order_relaxed);
-  if (total.load(std::memory_order_relaxed) <= 0) total.store(r, std::memory_order_relaxed);
+  if (total.load(std::memory_order_relaxed) <= 0)
+    total.store(r, std::memory_order_relaxed);
   percent.store(100, std::memory_order_relaxed);
 }
 
-void EnsureCurlReady() {
+void EnsureCurlReady()
+{
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-void SetCommonOptions(void *handle, const char *url, long connectSeconds) {
+void SetCommonOptions(void *handle, const char *url, long connectSeconds)
+{
   CURL *easy = handle;
   curl_easy_setopt(easy, CURLOPT_URL, url);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -54,18 +62,22 @@ void SetCommonOptions(void *handle, const char *url, long connectSeconds) {
   curl_easy_setopt(easy, CURLOPT_USERAGENT, "kestrova-engine/1.0");
 }
 
-bool IsFetchableUrl(const char *url) {
-  if (url == nullptr || *url == '\0') return false;
+bool IsFetchableUrl(const char *url)
+{
+  if (url == nullptr || *url == '\0')
+    return false;
   EnsureCurlReady();
   CURLU *h = curl_url();
-  if (h == nullptr) return false;
+  if (h == nullptr)
+    return false;
   bool ok = false;
   if (curl_url_set(h, CURLUPART_URL, url, 0) == CURLUE_OK) {
     char *scheme = nullptr;
     char *host = nullptr;
     if (curl_url_get(h, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
         curl_url_get(h, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
-      ok = (std::strcmp(scheme, "http") == 0 || std::strcmp(scheme, "https") == 0) && host[0] != '\0';
+      ok = (std::strcmp(scheme, "http") == 0 || std::strcmp(scheme, "https") == 0) &&
+           host[0] != '\0';
     }
     curl_free(scheme);
     curl_free(host);
@@ -76,27 +88,37 @@ bool IsFetchableUrl(const char *url) {
 
 namespace {
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
+bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+  if (text.size() < prefix.size())
+    return false;
   for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+    if (std::tolower(static_cast<unsigned char>(text[i])) !=
+        std::tolower(static_cast<unsigned char>(prefix[i])))
       return false;
   }
   return true;
 }
 
-std::string Trimmed(std::string_view v) {
-  while (!v.empty() && std::isspace(static_cast<unsigned char>(v.front()))) v.remove_prefix(1);
-  while (!v.empty() && std::isspace(static_cast<unsigned char>(v.back()))) v.remove_suffix(1);
+std::string Trimmed(std::string_view v)
+{
+  while (!v.empty() && std::isspace(static_cast<unsigned char>(v.front())))
+    v.remove_prefix(1);
+  while (!v.empty() && std::isspace(static_cast<unsigned char>(v.back())))
+    v.remove_suffix(1);
   return std::string(v);
 }
 
-bool ParseInt64(std::string_view v, std::int64_t &out) {
-  if (v.empty()) return false;
+bool ParseInt64(std::string_view v, std::int64_t &out)
+{
+  if (v.empty())
+    return false;
   std::int64_t value = 0;
   for (char c : v) {
-    if (c < '0' || c > '9') return false;
-    if (value > (INT64_MAX - (c - '0')) / 10) return false;
+    if (c < '0' || c > '9')
+      return false;
+    if (value > (INT64_MAX - (c - '0')) / 10)
+      return false;
     value = value * 10 + (c - '0');
   }
   out = value;
@@ -104,16 +126,19 @@ bool ParseInt64(std::string_view v, std::int64_t &out) {
 }
 
 // "bytes 100-199/1000" -> first = 100, total = 1000 ("*" gives 0).
-bool ParseContentRange(const std::string &header, std::int64_t &first, std::int64_t &total) {
+bool ParseContentRange(const std::string &header, std::int64_t &first, std::int64_t &total)
+{
   std::string_view v = header;
-  if (!StartsWithNoCase(v, "bytes ")) return false;
+  if (!StartsWithNoCase(v, "bytes "))
+    return false;
   v.remove_prefix(6);
   auto dash = v.find('-');
   auto slash = v.find('/');
-  if (dash == std::string_view::npos || slash == std::string_view::npos || dash > slash) return false;
+  if (dash == std::string_view::npos || slash == std::string_view::npos || dash > slash)
+    return false;
   std::int64_t last = 0;
-  if (!ParseInt64(v.substr(0, dash), first) || !ParseInt64(v.substr(dash + 1, slash - dash - 1), last) ||
-      last < first)
+  if (!ParseInt64(v.substr(0, dash), first) ||
+      !ParseInt64(v.substr(dash + 1, slash - dash - 1), last) || last < first)
     return false;
   std::string_view t = v.substr(slash + 1);
   if (t == "*") {
@@ -125,7 +150,10 @@ bool ParseContentRange(const std::string &header, std::int64_t &first, std::int6
 
 // State of one transfer across its attempts, and of the attempt running.
 struct Run {
-  Run(Sink &s, Progress &p, const CancelToken &c, CURL *e) : sink(s), progress(p), cancel(c), easy(e) {}
+  Run(Sink &s, Progress &p, const CancelToken &c, CURL *e)
+      : sink(s), progress(p), cancel(c), easy(e)
+  {
+  }
 
   Sink &sink;
   Progress &progress;
@@ -147,7 +175,8 @@ struct Run {
   std::string failure;
   std::string contentRange, etag, lastModified;
 
-  void resetAttempt() {
+  void resetAttempt()
+  {
     decided = false;
     skip = 0;
     status = 0;
@@ -158,9 +187,12 @@ struct Run {
     lastModified.clear();
   }
 
-  bool dropHeld() {
-    if (have == 0) return true;
-    if (!sink.rewind()) return false;
+  bool dropHeld()
+  {
+    if (have == 0)
+      return true;
+    if (!sink.rewind())
+      return false;
     have = 0;
     progress.update(0, 0);
     return true;
@@ -168,7 +200,8 @@ struct Run {
 
   // Called at the first body byte of the final response (or after it when
   // the body is empty).  False: do not take this body.
-  bool decide() {
+  bool decide()
+  {
     decided = true;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status >= 300) {
@@ -185,7 +218,8 @@ struct Run {
       }
       skip = have - first;
     } else {
-      if (have > 0 && !dropHeld()) skip = have;  // a stream cannot take back what it sent
+      if (have > 0 && !dropHeld())
+        skip = have;  // a stream cannot take back what it sent
       curl_off_t length = -1;
       curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
       total = length >= 0 ? static_cast<std::int64_t>(length) : 0;
@@ -195,9 +229,12 @@ struct Run {
         return false;
       }
     }
-    if (total > 0) knownTotal = total;
-    if (!etag.empty() && !StartsWithNoCase(etag, "W/")) validator = etag;
-    else if (!lastModified.empty()) validator = lastModified;
+    if (total > 0)
+      knownTotal = total;
+    if (!etag.empty() && !StartsWithNoCase(etag, "W/"))
+      validator = etag;
+    else if (!lastModified.empty())
+      validator = lastModified;
     if (!begun) {
       begun = true;
       if (!sink.begin(knownTotal)) {
@@ -210,11 +247,14 @@ struct Run {
     return true;
   }
 
-  std::size_t onBody(const char *data, std::size_t len) {
-    if (!decided && !decide()) return 0;
+  std::size_t onBody(const char *data, std::size_t len)
+  {
+    if (!decided && !decide())
+      return 0;
     std::size_t taken = len;
     if (skip > 0) {
-      auto drop = static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(len)));
+      auto drop =
+          static_cast<std::size_t>(std::min<std::int64_t>(skip, static_cast<std::int64_t>(len)));
       skip -= static_cast<std::int64_t>(drop);
       data += drop;
       len -= drop;
@@ -231,7 +271,8 @@ struct Run {
     return taken;
   }
 
-  void onHeader(std::string_view line) {
+  void onHeader(std::string_view line)
+  {
     if (StartsWithNoCase(line, "HTTP/")) {  // a new response (redirect, 100, final)
       contentRange.clear();
       etag.clear();
@@ -246,37 +287,41 @@ struct Run {
   }
 };
 
-std::size_t WriteCallback(char *data, std::size_t size, std::size_t count, void *user) {
+std::size_t WriteCallback(char *data, std::size_t size, std::size_t count, void *user)
+{
   return static_cast<Run *>(user)->onBody(data, size * count);
 }
 
-std::size_t HeaderCallback(char *data, std::size_t size, std::size_t count, void *user) {
+std::size_t HeaderCallback(char *data, std::size_t size, std::size_t count, void *user)
+{
   static_cast<Run *>(user)->onHeader(std::string_view(data, size * count));
   return size * count;
 }
 
-int ProgressCallback(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+int ProgressCallback(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
   return static_cast<Run *>(user)->cancel.cancelled() ? 1 : 0;
 }
 
-bool IsTransientCurlError(CURLcode code) {
+bool IsTransientCurlError(CURLcode code)
+{
   switch (code) {
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_OPERATION_TIMEDOUT:
-    case CURLE_PARTIAL_FILE:
-    case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR:
-    case CURLE_GOT_NOTHING:
-    case CURLE_HTTP2:
-    case CURLE_HTTP2_STREAM:
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_HTTP3:
-    case CURLE_QUIC_CONNECT_ERROR:
-      return true;
-    default:
-      return false;
+  case CURLE_COULDNT_RESOLVE_HOST:
+  case CURLE_COULDNT_RESOLVE_PROXY:
+  case CURLE_COULDNT_CONNECT:
+  case CURLE_OPERATION_TIMEDOUT:
+  case CURLE_PARTIAL_FILE:
+  case CURLE_RECV_ERROR:
+  case CURLE_SEND_ERROR:
+  case CURLE_GOT_NOTHING:
+  case CURLE_HTTP2:
+  case CURLE_HTTP2_STREAM:
+  case CURLE_SSL_CONNECT_ERROR:
+  case CURLE_HTTP3:
+  case CURLE_QUIC_CONNECT_ERROR:
+    return true;
+  default:
+    return false;
   }
 }
 
@@ -285,7 +330,8 @@ bool IsTransientStatus(long status) { return status >= 500 || status == 408 || s
 }  // namespace
 
 TransferReport RunTransfer(const std::string &url, Sink &sink, Progress &progress,
-                           const CancelToken &cancel, const TransferSettings &settings) {
+                           const CancelToken &cancel, const TransferSettings &settings)
+{
   EnsureCurlReady();
   TransferReport report;
   CURL *easy = curl_easy_init();
@@ -334,7 +380,8 @@ TransferReport RunTransfer(const std::string &url, Sink &sink, Progress &progres
     const std::int64_t heldBefore = run.have;
     CURLcode code = curl_easy_perform(easy);
     curl_slist_free_all(headers);
-    if (code == CURLE_OK && !run.decided) run.decide();  // empty body: no write callback ran
+    if (code == CURLE_OK && !run.decided)
+      run.decide();  // empty body: no write callback ran
     report.httpStatus = run.status;
 
     if (cancel.cancelled()) {
@@ -379,14 +426,16 @@ TransferReport RunTransfer(const std::string &url, Sink &sink, Progress &progres
       break;
     }
 
-    if (!transient) break;
+    if (!transient)
+      break;
     // New bytes make a broken connection worth resuming again; a stall
     // counts as a failure even so, or a trickling server would never end.
     const bool progressed = run.have > heldBefore && code != CURLE_OPERATION_TIMEDOUT;
     failuresInRow = progressed ? 1 : failuresInRow + 1;
     if (failuresInRow > settings.retries || attempt >= kMaxAttempts) {
       report.error = run.badStatus ? "the server answered HTTP " + std::to_string(run.status)
-                                   : (errorText[0] != '\0' ? std::string(errorText) : curl_easy_strerror(code));
+                                   : (errorText[0] != '\0' ? std::string(errorText)
+                                                           : curl_easy_strerror(code));
       break;
     }
     auto pause = settings.backoff * (1 << std::min(failuresInRow - 1, 4));
@@ -396,7 +445,8 @@ TransferReport RunTransfer(const std::string &url, Sink &sink, Progress &progres
     }
   }
   curl_easy_cleanup(easy);
-  if (report.result == TransferResult::Complete) progress.update(run.have, run.knownTotal);
+  if (report.result == TransferResult::Complete)
+    progress.update(run.have, run.knownTotal);
   return report;
 }
 

@@ -53,8 +53,8 @@ enum class TransferResult { Complete, Failed, Cancelled };
 
 struct TransferReport {
   TransferResult result = TransferResult::Failed;
-  long httpStatus = 0;   // last response status, 0 if none
-  std::string error;     // human-readable reason of a failure
+  long httpStatus = 0;  // last response status, 0 if none
+  std::string error;    // human-readable reason of a failure
 };
 
 // True for http:// and https:// addresses with a host, the only kinds the

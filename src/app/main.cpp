@@ -1,6 +1,3 @@
 #include "shell/startup.h"
 
-int main(int argc, char **argv)
-{
-  return KestrovaMain(argc, argv);
-}
+int main(int argc, char **argv) { return KestrovaMain(argc, argv); }

@@ -25,17 +25,37 @@ std::array<std::int32_t, 4> TreeLevelCounts{};
 
 void ResetGlobals()
 {
-    for (QString *s : {&AppDir, &HistoryFile, &LastPlayedFile, &LocalIniFile, &DownloadDir, &CacheDir,
-                       &CatalogVersion, &CloseMode, &ListPlayMode, &SiteUrl, &ResourceBaseUrl,
-                       &DownloadServerUrl, &StartPageUrl, &CommentUrl, &UserServiceUrl, &Mp3PageUrl,
-                       &SupportUrl, &DownloadAdsUrl, &AdBaseUrl, &MiniIndexUrl, &CommentAdsUrl,
-                       &UserName, &UserPassword, &CurrentChannelId, &CurrentChannelType})
-        s->clear();
-    RememberPassword = QStringLiteral("0");
-    StartCount = ClientVersion = VarType = ExeUpdateEnabled = XmlUpdateEnabled = 0;
-    StartedHidden = SignedIn = PlayStarted = false;
-    IsMaximized = IsFullScreen = UserId = ServiceNumber = SystemMsgTicks = 0;
-    SavedBounds = Bounds{};
-    ActiveCategory = ActiveListTab = 1;
-    TreeLevelCounts = {};
+  for (QString *s : {&AppDir,
+                     &HistoryFile,
+                     &LastPlayedFile,
+                     &LocalIniFile,
+                     &DownloadDir,
+                     &CacheDir,
+                     &CatalogVersion,
+                     &CloseMode,
+                     &ListPlayMode,
+                     &SiteUrl,
+                     &ResourceBaseUrl,
+                     &DownloadServerUrl,
+                     &StartPageUrl,
+                     &CommentUrl,
+                     &UserServiceUrl,
+                     &Mp3PageUrl,
+                     &SupportUrl,
+                     &DownloadAdsUrl,
+                     &AdBaseUrl,
+                     &MiniIndexUrl,
+                     &CommentAdsUrl,
+                     &UserName,
+                     &UserPassword,
+                     &CurrentChannelId,
+                     &CurrentChannelType})
+    s->clear();
+  RememberPassword = QStringLiteral("0");
+  StartCount = ClientVersion = VarType = ExeUpdateEnabled = XmlUpdateEnabled = 0;
+  StartedHidden = SignedIn = PlayStarted = false;
+  IsMaximized = IsFullScreen = UserId = ServiceNumber = SystemMsgTicks = 0;
+  SavedBounds = Bounds{};
+  ActiveCategory = ActiveListTab = 1;
+  TreeLevelCounts = {};
 }

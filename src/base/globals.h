@@ -16,12 +16,12 @@ extern QString DownloadDir;
 extern QString CacheDir;
 
 // local.ini [Info]
-extern std::int32_t StartCount;      // "1"
-extern QString RememberPassword;     // "2", initially "0"
-extern std::int32_t ClientVersion;   // "6"
-extern QString CatalogVersion;       // "7"
-extern QString CloseMode;            // "8"
-extern QString ListPlayMode;         // "9"
+extern std::int32_t StartCount;     // "1"
+extern QString RememberPassword;    // "2", initially "0"
+extern std::int32_t ClientVersion;  // "6"
+extern QString CatalogVersion;      // "7"
+extern QString CloseMode;           // "8"
+extern QString ListPlayMode;        // "9"
 
 // pvlt_Source.ini [sys]
 extern std::int32_t VarType;
@@ -46,7 +46,9 @@ extern QString CommentAdsUrl;
 extern bool StartedHidden;
 extern std::int32_t IsMaximized;
 extern std::int32_t IsFullScreen;
-struct Bounds { std::int32_t width = 0, height = 0, left = 0, top = 0; };
+struct Bounds {
+  std::int32_t width = 0, height = 0, left = 0, top = 0;
+};
 extern Bounds SavedBounds;
 inline const QString SearchPrompt = QStringLiteral("输入游戏名称搜索");
 extern bool SignedIn;
@@ -57,8 +59,8 @@ extern std::int32_t ServiceNumber;
 inline const QString CatalogScope = QStringLiteral("all");
 extern QString CurrentChannelId;
 extern QString CurrentChannelType;
-extern std::int32_t ActiveCategory;   // initially 1
-extern std::int32_t ActiveListTab;    // initially 1
+extern std::int32_t ActiveCategory;  // initially 1
+extern std::int32_t ActiveListTab;   // initially 1
 extern std::int32_t SystemMsgTicks;
 extern bool PlayStarted;
 extern std::array<std::int32_t, 4> TreeLevelCounts;

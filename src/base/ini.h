@@ -11,25 +11,26 @@
 #include <QList>
 #include <QString>
 
-class IniFile
-{
+class IniFile {
 public:
-    // Reads the file (its name resolved without regard to case).  A missing
-    // or unreadable file gives an empty IniFile with exists() false.
-    static IniFile Load(const QString &path);
+  // Reads the file (its name resolved without regard to case).  A missing
+  // or unreadable file gives an empty IniFile with exists() false.
+  static IniFile Load(const QString &path);
 
-    bool exists() const { return exists_; }
-    // The value of the first matching key of the first matching section, or
-    // `defaultValue` when there is none.
-    QString Value(const QString &section, const QString &key,
-                  const QString &defaultValue = QString()) const;
-    bool Contains(const QString &section, const QString &key) const;
+  bool exists() const { return exists_; }
+  // The value of the first matching key of the first matching section, or
+  // `defaultValue` when there is none.
+  QString Value(const QString &section, const QString &key,
+                const QString &defaultValue = QString()) const;
+  bool Contains(const QString &section, const QString &key) const;
 
 private:
-    struct Entry { QString section, key, value; };
-    const Entry *Find(const QString &section, const QString &key) const;
-    QList<Entry> entries_;
-    bool exists_ = false;
+  struct Entry {
+    QString section, key, value;
+  };
+  const Entry *Find(const QString &section, const QString &key) const;
+  QList<Entry> entries_;
+  bool exists_ = false;
 };
 
 // One value; `defaultValue` when the file, section or key is missing.

@@ -5,37 +5,31 @@ namespace {
 // Permutation tables use 1-based bit numbers counted from the most
 // significant bit of an input of `inWidth` bits.
 constexpr std::uint8_t kInitial[64] = {
-    58, 50, 42, 34, 26, 18, 10, 2, 60, 52, 44, 36, 28, 20, 12, 4,
-    62, 54, 46, 38, 30, 22, 14, 6, 64, 56, 48, 40, 32, 24, 16, 8,
-    57, 49, 41, 33, 25, 17, 9,  1, 59, 51, 43, 35, 27, 19, 11, 3,
-    61, 53, 45, 37, 29, 21, 13, 5, 63, 55, 47, 39, 31, 23, 15, 7};
+    58, 50, 42, 34, 26, 18, 10, 2,  60, 52, 44, 36, 28, 20, 12, 4,  62, 54, 46, 38, 30, 22,
+    14, 6,  64, 56, 48, 40, 32, 24, 16, 8,  57, 49, 41, 33, 25, 17, 9,  1,  59, 51, 43, 35,
+    27, 19, 11, 3,  61, 53, 45, 37, 29, 21, 13, 5,  63, 55, 47, 39, 31, 23, 15, 7};
 
-constexpr std::uint8_t kFinal[64] = {
-    40, 8, 48, 16, 56, 24, 64, 32, 39, 7, 47, 15, 55, 23, 63, 31,
-    38, 6, 46, 14, 54, 22, 62, 30, 37, 5, 45, 13, 53, 21, 61, 29,
-    36, 4, 44, 12, 52, 20, 60, 28, 35, 3, 43, 11, 51, 19, 59, 27,
-    34, 2, 42, 10, 50, 18, 58, 26, 33, 1, 41, 9,  49, 17, 57, 25};
+constexpr std::uint8_t kFinal[64] = {40, 8, 48, 16, 56, 24, 64, 32, 39, 7, 47, 15, 55, 23, 63, 31,
+                                     38, 6, 46, 14, 54, 22, 62, 30, 37, 5, 45, 13, 53, 21, 61, 29,
+                                     36, 4, 44, 12, 52, 20, 60, 28, 35, 3, 43, 11, 51, 19, 59, 27,
+                                     34, 2, 42, 10, 50, 18, 58, 26, 33, 1, 41, 9,  49, 17, 57, 25};
 
 constexpr std::uint8_t kExpansion[48] = {
-    32, 1,  2,  3,  4,  5,  4,  5,  6,  7,  8,  9,  8,  9,  10, 11,
-    12, 13, 12, 13, 14, 15, 16, 17, 16, 17, 18, 19, 20, 21, 20, 21,
-    22, 23, 24, 25, 24, 25, 26, 27, 28, 29, 28, 29, 30, 31, 32, 1};
+    32, 1,  2,  3,  4,  5,  4,  5,  6,  7,  8,  9,  8,  9,  10, 11, 12, 13, 12, 13, 14, 15, 16, 17,
+    16, 17, 18, 19, 20, 21, 20, 21, 22, 23, 24, 25, 24, 25, 26, 27, 28, 29, 28, 29, 30, 31, 32, 1};
 
-constexpr std::uint8_t kRoundPermutation[32] = {
-    16, 7, 20, 21, 29, 12, 28, 17, 1,  15, 23, 26, 5,  18, 31, 10,
-    2,  8, 24, 14, 32, 27, 3,  9,  19, 13, 30, 6,  22, 11, 4,  25};
+constexpr std::uint8_t kRoundPermutation[32] = {16, 7, 20, 21, 29, 12, 28, 17, 1,  15, 23,
+                                                26, 5, 18, 31, 10, 2,  8,  24, 14, 32, 27,
+                                                3,  9, 19, 13, 30, 6,  22, 11, 4,  25};
 
-constexpr std::uint8_t kKeyChoice1[56] = {
-    57, 49, 41, 33, 25, 17, 9,  1,  58, 50, 42, 34, 26, 18,
-    10, 2,  59, 51, 43, 35, 27, 19, 11, 3,  60, 52, 44, 36,
-    63, 55, 47, 39, 31, 23, 15, 7,  62, 54, 46, 38, 30, 22,
-    14, 6,  61, 53, 45, 37, 29, 21, 13, 5,  28, 20, 12, 4};
+constexpr std::uint8_t kKeyChoice1[56] = {57, 49, 41, 33, 25, 17, 9,  1,  58, 50, 42, 34, 26, 18,
+                                          10, 2,  59, 51, 43, 35, 27, 19, 11, 3,  60, 52, 44, 36,
+                                          63, 55, 47, 39, 31, 23, 15, 7,  62, 54, 46, 38, 30, 22,
+                                          14, 6,  61, 53, 45, 37, 29, 21, 13, 5,  28, 20, 12, 4};
 
 constexpr std::uint8_t kKeyChoice2[48] = {
-    14, 17, 11, 24, 1,  5,  3,  28, 15, 6,  21, 10,
-    23, 19, 12, 4,  26, 8,  16, 7,  27, 20, 13, 2,
-    41, 52, 31, 37, 47, 55, 30, 40, 51, 45, 33, 48,
-    44, 49, 39, 56, 34, 53, 46, 42, 50, 36, 29, 32};
+    14, 17, 11, 24, 1,  5,  3,  28, 15, 6,  21, 10, 23, 19, 12, 4,  26, 8,  16, 7,  27, 20, 13, 2,
+    41, 52, 31, 37, 47, 55, 30, 40, 51, 45, 33, 48, 44, 49, 39, 56, 34, 53, 46, 42, 50, 36, 29, 32};
 
 constexpr std::uint8_t kRotations[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 1};
 
@@ -77,72 +71,72 @@ constexpr std::uint8_t kSBoxes[8][4][16] = {
 template <std::size_t N>
 std::uint64_t Permute(std::uint64_t in, int inWidth, const std::uint8_t (&table)[N])
 {
-    std::uint64_t out = 0;
-    for (std::size_t i = 0; i < N; ++i)
-        out = (out << 1) | ((in >> (inWidth - table[i])) & 1u);
-    return out;
+  std::uint64_t out = 0;
+  for (std::size_t i = 0; i < N; ++i)
+    out = (out << 1) | ((in >> (inWidth - table[i])) & 1u);
+  return out;
 }
 
 std::uint32_t Rotate28(std::uint32_t half, int n)
 {
-    return ((half << n) | (half >> (28 - n))) & 0x0FFFFFFFu;
+  return ((half << n) | (half >> (28 - n))) & 0x0FFFFFFFu;
 }
 
 std::uint32_t RoundFunction(std::uint32_t right, std::uint64_t subkey)
 {
-    const std::uint64_t x = Permute(right, 32, kExpansion) ^ subkey;
-    std::uint32_t s = 0;
-    for (int box = 0; box < 8; ++box) {
-        const unsigned six = static_cast<unsigned>((x >> (42 - 6 * box)) & 0x3F);
-        const unsigned row = ((six >> 4) & 2u) | (six & 1u);
-        const unsigned col = (six >> 1) & 0xFu;
-        s = (s << 4) | kSBoxes[box][row][col];
-    }
-    return static_cast<std::uint32_t>(Permute(s, 32, kRoundPermutation));
+  const std::uint64_t x = Permute(right, 32, kExpansion) ^ subkey;
+  std::uint32_t s = 0;
+  for (int box = 0; box < 8; ++box) {
+    const unsigned six = static_cast<unsigned>((x >> (42 - 6 * box)) & 0x3F);
+    const unsigned row = ((six >> 4) & 2u) | (six & 1u);
+    const unsigned col = (six >> 1) & 0xFu;
+    s = (s << 4) | kSBoxes[box][row][col];
+  }
+  return static_cast<std::uint32_t>(Permute(s, 32, kRoundPermutation));
 }
 
-} // namespace
+}  // namespace
 
 DesKeySchedule::DesKeySchedule(const std::array<std::uint8_t, 8> &key, Direction direction)
 {
-    std::uint64_t k = 0;
-    for (std::uint8_t b : key)
-        k = (k << 8) | b;
-    const std::uint64_t chosen = Permute(k, 64, kKeyChoice1);
-    auto c = static_cast<std::uint32_t>(chosen >> 28) & 0x0FFFFFFFu;
-    auto d = static_cast<std::uint32_t>(chosen) & 0x0FFFFFFFu;
-    for (int round = 0; round < 16; ++round) {
-        c = Rotate28(c, kRotations[round]);
-        d = Rotate28(d, kRotations[round]);
-        const std::uint64_t cd = (static_cast<std::uint64_t>(c) << 28) | d;
-        const int slot = direction == Direction::Encipher ? round : 15 - round;
-        subkeys_[slot] = Permute(cd, 56, kKeyChoice2);
-    }
+  std::uint64_t k = 0;
+  for (std::uint8_t b : key)
+    k = (k << 8) | b;
+  const std::uint64_t chosen = Permute(k, 64, kKeyChoice1);
+  auto c = static_cast<std::uint32_t>(chosen >> 28) & 0x0FFFFFFFu;
+  auto d = static_cast<std::uint32_t>(chosen) & 0x0FFFFFFFu;
+  for (int round = 0; round < 16; ++round) {
+    c = Rotate28(c, kRotations[round]);
+    d = Rotate28(d, kRotations[round]);
+    const std::uint64_t cd = (static_cast<std::uint64_t>(c) << 28) | d;
+    const int slot = direction == Direction::Encipher ? round : 15 - round;
+    subkeys_[slot] = Permute(cd, 56, kKeyChoice2);
+  }
 }
 
 std::uint64_t DesKeySchedule::Transform(std::uint64_t block) const
 {
-    const std::uint64_t ip = Permute(block, 64, kInitial);
-    auto left = static_cast<std::uint32_t>(ip >> 32);
-    auto right = static_cast<std::uint32_t>(ip);
-    for (std::uint64_t subkey : subkeys_) {
-        const std::uint32_t next = left ^ RoundFunction(right, subkey);
-        left = right;
-        right = next;
-    }
-    // The halves are swapped once more before the final permutation.
-    const std::uint64_t preoutput = (static_cast<std::uint64_t>(right) << 32) | left;
-    return Permute(preoutput, 64, kFinal);
+  const std::uint64_t ip = Permute(block, 64, kInitial);
+  auto left = static_cast<std::uint32_t>(ip >> 32);
+  auto right = static_cast<std::uint32_t>(ip);
+  for (std::uint64_t subkey : subkeys_) {
+    const std::uint32_t next = left ^ RoundFunction(right, subkey);
+    left = right;
+    right = next;
+  }
+  // The halves are swapped once more before the final permutation.
+  const std::uint64_t preoutput = (static_cast<std::uint64_t>(right) << 32) | left;
+  return Permute(preoutput, 64, kFinal);
 }
 
 void DesKeySchedule::Transform(const std::uint8_t in[8], std::uint8_t out[8]) const
 {
-    std::uint64_t block = 0;
-    for (int i = 0; i < 8; ++i)
-        block = (block << 8) | in[i];
-    block = Transform(block);
-    for (int i = 7; i >= 0; --i) {
-        out[i] = static_cast<std::uint8_t>(block & 0xFF);
-        block >>= 8;
-    }
+  std::uint64_t block = 0;
+  for (int i = 0; i < 8; ++i)
+    block = (block << 8) | in[i];
+  block = Transform(block);
+  for (int i = 7; i >= 0; --i) {
+    out[i] = static_cast<std::uint8_t>(block & 0xFF);
+    block >>= 8;
+  }
 }

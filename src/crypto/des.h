@@ -5,18 +5,17 @@
 #include <array>
 #include <cstdint>
 
-class DesKeySchedule
-{
+class DesKeySchedule {
 public:
-    enum class Direction { Encipher, Decipher };
+  enum class Direction { Encipher, Decipher };
 
-    // Prepares the sixteen 48-bit subkeys from the 8 key bytes (parity bits
-    // ignored); for deciphering they are kept in reverse order.
-    DesKeySchedule(const std::array<std::uint8_t, 8> &key, Direction direction);
+  // Prepares the sixteen 48-bit subkeys from the 8 key bytes (parity bits
+  // ignored); for deciphering they are kept in reverse order.
+  DesKeySchedule(const std::array<std::uint8_t, 8> &key, Direction direction);
 
-    std::uint64_t Transform(std::uint64_t block) const;
-    void Transform(const std::uint8_t in[8], std::uint8_t out[8]) const;
+  std::uint64_t Transform(std::uint64_t block) const;
+  void Transform(const std::uint8_t in[8], std::uint8_t out[8]) const;
 
 private:
-    std::array<std::uint64_t, 16> subkeys_{};
+  std::array<std::uint64_t, 16> subkeys_{};
 };

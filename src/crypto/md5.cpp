@@ -19,74 +19,71 @@ constexpr int kShifts[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12,
                              4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
                              6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
 
-std::uint32_t RotateLeft(std::uint32_t x, int n)
-{
-    return (x << n) | (x >> (32 - n));
-}
+std::uint32_t RotateLeft(std::uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
 void Compress(std::uint32_t state[4], const std::uint8_t block[64])
 {
-    std::uint32_t m[16];
-    for (int i = 0; i < 16; ++i)
-        m[i] = std::uint32_t(block[4 * i]) | std::uint32_t(block[4 * i + 1]) << 8 |
-               std::uint32_t(block[4 * i + 2]) << 16 | std::uint32_t(block[4 * i + 3]) << 24;
-    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-    for (int i = 0; i < 64; ++i) {
-        std::uint32_t f;
-        int g;
-        if (i < 16) {
-            f = (b & c) | (~b & d);
-            g = i;
-        } else if (i < 32) {
-            f = (d & b) | (~d & c);
-            g = (5 * i + 1) % 16;
-        } else if (i < 48) {
-            f = b ^ c ^ d;
-            g = (3 * i + 5) % 16;
-        } else {
-            f = c ^ (b | ~d);
-            g = (7 * i) % 16;
-        }
-        const std::uint32_t next = b + RotateLeft(a + f + kSine[i] + m[g], kShifts[i]);
-        a = d;
-        d = c;
-        c = b;
-        b = next;
+  std::uint32_t m[16];
+  for (int i = 0; i < 16; ++i)
+    m[i] = std::uint32_t(block[4 * i]) | std::uint32_t(block[4 * i + 1]) << 8 |
+           std::uint32_t(block[4 * i + 2]) << 16 | std::uint32_t(block[4 * i + 3]) << 24;
+  std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+  for (int i = 0; i < 64; ++i) {
+    std::uint32_t f;
+    int g;
+    if (i < 16) {
+      f = (b & c) | (~b & d);
+      g = i;
+    } else if (i < 32) {
+      f = (d & b) | (~d & c);
+      g = (5 * i + 1) % 16;
+    } else if (i < 48) {
+      f = b ^ c ^ d;
+      g = (3 * i + 5) % 16;
+    } else {
+      f = c ^ (b | ~d);
+      g = (7 * i) % 16;
     }
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
+    const std::uint32_t next = b + RotateLeft(a + f + kSine[i] + m[g], kShifts[i]);
+    a = d;
+    d = c;
+    c = b;
+    b = next;
+  }
+  state[0] += a;
+  state[1] += b;
+  state[2] += c;
+  state[3] += d;
 }
 
-} // namespace
+}  // namespace
 
 Md5Digest Md5(QByteArrayView data)
 {
-    std::uint32_t state[4] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
-    const auto *bytes = reinterpret_cast<const std::uint8_t *>(data.data());
-    const std::uint64_t length = static_cast<std::uint64_t>(data.size());
-    std::uint64_t done = 0;
-    for (; length - done >= 64; done += 64)
-        Compress(state, bytes + done);
+  std::uint32_t state[4] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
+  const auto *bytes = reinterpret_cast<const std::uint8_t *>(data.data());
+  const std::uint64_t length = static_cast<std::uint64_t>(data.size());
+  std::uint64_t done = 0;
+  for (; length - done >= 64; done += 64)
+    Compress(state, bytes + done);
 
-    // The tail: remaining bytes, a 0x80 byte, zeros, and the bit length in
-    // little-endian order, in one or two blocks.
-    std::uint8_t tail[128] = {};
-    const std::size_t rest = static_cast<std::size_t>(length - done);
-    if (rest > 0)
-        std::memcpy(tail, bytes + done, rest);
-    tail[rest] = 0x80;
-    const std::size_t tailSize = rest < 56 ? 64 : 128;
-    const std::uint64_t bits = length * 8;
-    for (int i = 0; i < 8; ++i)
-        tail[tailSize - 8 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
-    Compress(state, tail);
-    if (tailSize == 128)
-        Compress(state, tail + 64);
+  // The tail: remaining bytes, a 0x80 byte, zeros, and the bit length in
+  // little-endian order, in one or two blocks.
+  std::uint8_t tail[128] = {};
+  const std::size_t rest = static_cast<std::size_t>(length - done);
+  if (rest > 0)
+    std::memcpy(tail, bytes + done, rest);
+  tail[rest] = 0x80;
+  const std::size_t tailSize = rest < 56 ? 64 : 128;
+  const std::uint64_t bits = length * 8;
+  for (int i = 0; i < 8; ++i)
+    tail[tailSize - 8 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+  Compress(state, tail);
+  if (tailSize == 128)
+    Compress(state, tail + 64);
 
-    Md5Digest digest{};
-    for (int i = 0; i < 16; ++i)
-        digest[i] = static_cast<std::uint8_t>(state[i / 4] >> (8 * (i % 4)));
-    return digest;
+  Md5Digest digest{};
+  for (int i = 0; i < 16; ++i)
+    digest[i] = static_cast<std::uint8_t>(state[i / 4] >> (8 * (i % 4)));
+  return digest;
 }

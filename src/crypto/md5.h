@@ -1,8 +1,8 @@
 #pragma once
 // The MD5 message digest (RFC 1321).
+#include <QByteArrayView>
 #include <array>
 #include <cstdint>
-#include <QByteArrayView>
 
 using Md5Digest = std::array<std::uint8_t, 16>;
 

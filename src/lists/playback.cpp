@@ -31,7 +31,9 @@ TPlayback::TPlayback(IMainWindow *window, IEngine *engine, QWidget *playPage, QW
   host->setPlayList(list);
   fetch->setPlayerHost(host);
   fetch->setPlayList(list);
-  list->playItem = [this](const TKsvPlayPtr &item, bool addToList) { host->PlayItem(item, addToList); };
+  list->playItem = [this](const TKsvPlayPtr &item, bool addToList) {
+    host->PlayItem(item, addToList);
+  };
   list->showListPage = [window](int page) { window->ShowListPage(page); };
   window->addNoContextMenu(host->ShockwaveFlash1);
   window->addNoContextMenu(host->wbMp3);

@@ -30,11 +30,13 @@ public:
   virtual bool NewDownload(std::int32_t id, const QString &url, const QString &path) = 0;
   virtual bool StopDownload(std::int32_t id) = 0;
   // true: the three values were written (percent, KiB held, total bytes or 0).
-  virtual bool GetProgInfo(std::int32_t id, std::int32_t *percent, std::int32_t *spare, std::int32_t *total) = 0;
+  virtual bool GetProgInfo(std::int32_t id, std::int32_t *percent, std::int32_t *spare,
+                           std::int32_t *total) = 0;
   // Registers the address and writes the local address
   // "http://127.0.0.1:PORT/P2P/<task>.<ext>" into `buffer`
   // (kAddressBufferSize bytes, always NUL-terminated).
-  virtual bool SetProgramInfo(const QString &url, std::int32_t id, std::int32_t a, std::int32_t b, char *buffer) = 0;
+  virtual bool SetProgramInfo(const QString &url, std::int32_t id, std::int32_t a, std::int32_t b,
+                              char *buffer) = 0;
   // 1 = run at system start (writes the autostart entry), 0 = do not.
   virtual bool SetPcRun(std::int32_t run) = 0;
   // Blocking (bounded time-outs): call it on a worker thread.  The outcome
@@ -64,8 +66,10 @@ public:
   void UnInitkestrova() override;
   bool NewDownload(std::int32_t id, const QString &url, const QString &path) override;
   bool StopDownload(std::int32_t id) override;
-  bool GetProgInfo(std::int32_t id, std::int32_t *percent, std::int32_t *spare, std::int32_t *total) override;
-  bool SetProgramInfo(const QString &url, std::int32_t id, std::int32_t a, std::int32_t b, char *buffer) override;
+  bool GetProgInfo(std::int32_t id, std::int32_t *percent, std::int32_t *spare,
+                   std::int32_t *total) override;
+  bool SetProgramInfo(const QString &url, std::int32_t id, std::int32_t a, std::int32_t b,
+                      char *buffer) override;
   bool SetPcRun(std::int32_t run) override;
   bool ClientLoginIn(std::int32_t clientVersion, const QString &siteUrl) override;
 

@@ -14,5 +14,5 @@ bool UrlAnswers(const QString &address);
 
 // InstallCatalogFile for a catalog on the resource site: an http(s) address
 // is fetched (status 200 required), anything else is taken as a local file.
-bool InstallCatalogFromAddress(const QString &source, const QString &destination, std::int32_t version,
-                               QString *error = nullptr);
+bool InstallCatalogFromAddress(const QString &source, const QString &destination,
+                               std::int32_t version, QString *error = nullptr);

@@ -35,11 +35,13 @@ QString SafeName(QString s)
 QString RuntimeFolder()
 {
   const QString xdg = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (!xdg.isEmpty() && QFileInfo(xdg).isDir() && QFile::encodeName(xdg).size() <= kMaxFolderBytes) {
+  if (!xdg.isEmpty() && QFileInfo(xdg).isDir() &&
+      QFile::encodeName(xdg).size() <= kMaxFolderBytes) {
     QString f = QDir::cleanPath(xdg);
     return f;
   }
-  const QString folder = QDir::cleanPath(QDir::tempPath()) + QStringLiteral("/kestrova-") + SafeName(UserName());
+  const QString folder =
+      QDir::cleanPath(QDir::tempPath()) + QStringLiteral("/kestrova-") + SafeName(UserName());
   const QByteArray native = QFile::encodeName(folder);
   if (mkdir(native.constData(), 0700) != 0) {
     // It may exist already; only a folder of our own, private to us, is
@@ -53,10 +55,7 @@ QString RuntimeFolder()
   return folder;
 }
 
-QString UpdaterSocketPath()
-{
-  return RuntimeFolder() + QLatin1Char('/') + UpdaterCaption;
-}
+QString UpdaterSocketPath() { return RuntimeFolder() + QLatin1Char('/') + UpdaterCaption; }
 
 bool IsUpdaterRunning(int timeoutMs)
 {
@@ -71,9 +70,8 @@ bool IsUpdaterRunning(int timeoutMs)
 }
 
 SingleInstance::SingleInstance(const QString &executableName, QObject *parent)
-    : QObject(parent),
-      m_base(RuntimeFolder() + QStringLiteral("/kestrova-") + SafeName(UserName()) + QLatin1Char('-') +
-             SafeName(executableName))
+    : QObject(parent), m_base(RuntimeFolder() + QStringLiteral("/kestrova-") +
+                              SafeName(UserName()) + QLatin1Char('-') + SafeName(executableName))
 {
 }
 

@@ -10,24 +10,24 @@
 class QAudioOutput;
 
 class TAudioPlayer : public QObject {
-    Q_OBJECT
+  Q_OBJECT
 public:
-    explicit TAudioPlayer(const QString &name, QObject *parent = nullptr);
+  explicit TAudioPlayer(const QString &name, QObject *parent = nullptr);
 
-    // The media player, made on first call.
-    QMediaPlayer *player();
-    // Whether a media player exists yet.
-    bool started() const { return m_player != nullptr; }
+  // The media player, made on first call.
+  QMediaPlayer *player();
+  // Whether a media player exists yet.
+  bool started() const { return m_player != nullptr; }
 
-    bool isPlaying() const;
-    QMediaPlayer::MediaStatus mediaStatus() const;
-    // Opens the file and starts playing it.
-    void playFile(const QString &path);
-    void stop();
-    // Stops and rewinds to the start.
-    void stopAndRewind();
+  bool isPlaying() const;
+  QMediaPlayer::MediaStatus mediaStatus() const;
+  // Opens the file and starts playing it.
+  void playFile(const QString &path);
+  void stop();
+  // Stops and rewinds to the start.
+  void stopAndRewind();
 
 private:
-    QMediaPlayer *m_player = nullptr;
-    QAudioOutput *m_output = nullptr;
+  QMediaPlayer *m_player = nullptr;
+  QAudioOutput *m_output = nullptr;
 };

@@ -88,251 +88,252 @@ window.RufflePlayer = {config: {
 
 class TFlashPage : public QWebEnginePage {
 public:
-    TFlashPage(TFlashView *view) : QWebEnginePage(view), m_view(view) {}
+  TFlashPage(TFlashView *view) : QWebEnginePage(view), m_view(view) {}
 
 protected:
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
-                                  const QString &) override
-    {
-        static const QString prefix = QStringLiteral("kestrova:");
-        if (!message.startsWith(prefix))
-            return;
-        const QString rest = message.mid(prefix.size());
-        const qsizetype a = rest.indexOf(u':');
-        const qsizetype b = a < 0 ? -1 : rest.indexOf(u':', a + 1);
-        if (b < 0)
-            return;
-        m_view->pageMessage(rest.left(a), rest.mid(a + 1, b - a - 1).toInt(), rest.mid(b + 1));
-    }
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
+                                const QString &) override
+  {
+    static const QString prefix = QStringLiteral("kestrova:");
+    if (!message.startsWith(prefix))
+      return;
+    const QString rest = message.mid(prefix.size());
+    const qsizetype a = rest.indexOf(u':');
+    const qsizetype b = a < 0 ? -1 : rest.indexOf(u':', a + 1);
+    if (b < 0)
+      return;
+    m_view->pageMessage(rest.left(a), rest.mid(a + 1, b - a - 1).toInt(), rest.mid(b + 1));
+  }
 
 private:
-    TFlashView *m_view;
+  TFlashView *m_view;
 };
 
 TFlashView::TFlashView(QWidget *parent) : QWebEngineView(parent)
 {
-    setObjectName(QStringLiteral("ShockwaveFlash1"));
-    setContextMenuPolicy(Qt::NoContextMenu);
-    setFocusPolicy(Qt::StrongFocus);
+  setObjectName(QStringLiteral("ShockwaveFlash1"));
+  setContextMenuPolicy(Qt::NoContextMenu);
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 void TFlashView::PrepareWebEngine()
 {
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (flags.contains("--js-flags"))
-        return;
-    if (!flags.isEmpty())
-        flags += ' ';
-    flags += "--js-flags=--wasm-lazy-compilation";
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+  QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  if (flags.contains("--js-flags"))
+    return;
+  if (!flags.isEmpty())
+    flags += ' ';
+  flags += "--js-flags=--wasm-lazy-compilation";
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
 void TFlashView::ensurePage()
 {
-    // The page (and with it a process of the web engine) is made only when
-    // the player is first needed, so that a start of the program does not
-    // wait for it.
-    if (m_page)
-        return;
-    m_server = TMediaServer::Acquire();
-    m_page = new TFlashPage(this);
-    m_page->setBackgroundColor(Qt::black);
-    QWebEngineSettings *s = m_page->settings();
-    s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
-    s->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
-    s->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-    s->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
-    setPage(m_page);
-    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        if (!ok) {
+  // The page (and with it a process of the web engine) is made only when
+  // the player is first needed, so that a start of the program does not
+  // wait for it.
+  if (m_page)
+    return;
+  m_server = TMediaServer::Acquire();
+  m_page = new TFlashPage(this);
+  m_page->setBackgroundColor(Qt::black);
+  QWebEngineSettings *s = m_page->settings();
+  s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+  s->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+  s->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+  s->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+  setPage(m_page);
+  connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+    if (!ok) {
+      m_ready = false;
+      Q_EMIT movieFailed(QStringLiteral("player page did not load"));
+    }
+  });
+  connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
+          [this](QWebEnginePage::RenderProcessTerminationStatus, int) {
+            // A crashed runtime takes the page with it: start afresh.
             m_ready = false;
-            Q_EMIT movieFailed(QStringLiteral("player page did not load"));
-        }
-    });
-    connect(m_page, &QWebEnginePage::renderProcessTerminated, this,
-            [this](QWebEnginePage::RenderProcessTerminationStatus, int) {
-                // A crashed runtime takes the page with it: start afresh.
-                m_ready = false;
-                if (m_playing) {
-                    m_playing = false;
-                    Q_EMIT movieFailed(QStringLiteral("player process ended"));
-                }
-                QTimer::singleShot(0, this, [this] { loadPlayerPage(); });
-            });
+            if (m_playing) {
+              m_playing = false;
+              Q_EMIT movieFailed(QStringLiteral("player process ended"));
+            }
+            QTimer::singleShot(0, this, [this] { loadPlayerPage(); });
+          });
 }
 
 void TFlashView::showEvent(QShowEvent *event)
 {
-    ensurePage();
-    QWebEngineView::showEvent(event);
+  ensurePage();
+  QWebEngineView::showEvent(event);
 }
 
 void TFlashView::preload()
 {
-    if (!m_pageRequested)
-        loadPlayerPage();
+  if (!m_pageRequested)
+    loadPlayerPage();
 }
 
 TFlashView::~TFlashView() = default;
 
-QString TFlashView::StopMovie()
-{
-    return AppDir + QStringLiteral("flvplayer.swf?file=0.swf");
-}
+QString TFlashView::StopMovie() { return AppDir + QStringLiteral("flvplayer.swf?file=0.swf"); }
 
 QString TFlashView::ScaleModeName(int mode)
 {
-    switch (mode) {
-    case 1: return QStringLiteral("noBorder");
-    case 2: return QStringLiteral("exactFit");
-    case 3: return QStringLiteral("noScale");
-    default: return QStringLiteral("showAll");
-    }
+  switch (mode) {
+  case 1:
+    return QStringLiteral("noBorder");
+  case 2:
+    return QStringLiteral("exactFit");
+  case 3:
+    return QStringLiteral("noScale");
+  default:
+    return QStringLiteral("showAll");
+  }
 }
 
 QString TFlashView::BackgroundColorText(int color)
 {
-    if (color < 0)
-        return QString();
-    return QStringLiteral("#%1").arg(color & 0xffffff, 6, 16, QLatin1Char('0')).toUpper();
+  if (color < 0)
+    return QString();
+  return QStringLiteral("#%1").arg(color & 0xffffff, 6, 16, QLatin1Char('0')).toUpper();
 }
 
 void TFlashView::loadPlayerPage()
 {
-    ensurePage();
-    m_ready = false;
-    if (!m_server)
-        return;
-    m_server->setRoots({AppDir, CacheDir, DownloadDir});
-    const QString ruffle = m_server->urlForPath(AppDir + QStringLiteral("ruffle/ruffle.js"));
-    if (ruffle.isEmpty())
-        return;
-    QByteArray html(PlayerPage);
-    const QString base = ruffle.left(ruffle.size() - int(sizeof("ruffle.js")) + 1);
-    html.replace("@RUFFLE@", base.toUtf8());
-    m_server->addPage(QStringLiteral("player.html"), html, "text/html; charset=utf-8");
-    m_pageRequested = true;
-    m_page->load(QUrl(m_server->pageUrl(QStringLiteral("player.html"))));
+  ensurePage();
+  m_ready = false;
+  if (!m_server)
+    return;
+  m_server->setRoots({AppDir, CacheDir, DownloadDir});
+  const QString ruffle = m_server->urlForPath(AppDir + QStringLiteral("ruffle/ruffle.js"));
+  if (ruffle.isEmpty())
+    return;
+  QByteArray html(PlayerPage);
+  const QString base = ruffle.left(ruffle.size() - int(sizeof("ruffle.js")) + 1);
+  html.replace("@RUFFLE@", base.toUtf8());
+  m_server->addPage(QStringLiteral("player.html"), html, "text/html; charset=utf-8");
+  m_pageRequested = true;
+  m_page->load(QUrl(m_server->pageUrl(QStringLiteral("player.html"))));
 }
 
 void TFlashView::pageMessage(const QString &kind, int serial, const QString &text)
 {
-    if (kind == u"ready") {
-        m_ready = true;
-        Q_EMIT ready();
-        if (!m_pending.isEmpty()) {
-            const QString script = m_pending;
-            m_pending.clear();
-            m_page->runJavaScript(script);
-        }
-        return;
+  if (kind == u"ready") {
+    m_ready = true;
+    Q_EMIT ready();
+    if (!m_pending.isEmpty()) {
+      const QString script = m_pending;
+      m_pending.clear();
+      m_page->runJavaScript(script);
     }
-    if (serial != m_serial)
-        return;   // about a movie that was replaced since
-    if (kind == u"started") {
-        Q_EMIT movieStarted(text);
-    } else if (kind == u"frame") {
-        Q_EMIT firstFrame();
-    } else if (kind == u"failed") {
-        m_playing = false;
-        Q_EMIT movieFailed(text);
-    } else if (kind == u"stopped") {
-        Q_EMIT movieStopped();
-    }
+    return;
+  }
+  if (serial != m_serial)
+    return;  // about a movie that was replaced since
+  if (kind == u"started") {
+    Q_EMIT movieStarted(text);
+  } else if (kind == u"frame") {
+    Q_EMIT firstFrame();
+  } else if (kind == u"failed") {
+    m_playing = false;
+    Q_EMIT movieFailed(text);
+  } else if (kind == u"stopped") {
+    Q_EMIT movieStopped();
+  }
 }
 
 void TFlashView::runWhenReady(const QString &script)
 {
-    ensurePage();
-    if (m_ready) {
-        m_page->runJavaScript(script);
-    } else {
-        // Only the newest request matters: a movie set while the page loads
-        // replaces the one set before it.
-        m_pending = script;
-        if (!m_pageRequested)
-            loadPlayerPage();
-    }
+  ensurePage();
+  if (m_ready) {
+    m_page->runJavaScript(script);
+  } else {
+    // Only the newest request matters: a movie set while the page loads
+    // replaces the one set before it.
+    m_pending = script;
+    if (!m_pageRequested)
+      loadPlayerPage();
+  }
 }
 
 void TFlashView::stopPlayback()
 {
-    ++m_serial;
-    m_playing = false;
-    m_movieUrl.clear();
-    if (!m_pageRequested) {
-        // Nothing was ever played: nothing to end.
-        m_pending.clear();
-        Q_EMIT movieStopped();
-        return;
-    }
-    runWhenReady(QStringLiteral("window.kestrovaStop && window.kestrovaStop(%1)").arg(m_serial));
+  ++m_serial;
+  m_playing = false;
+  m_movieUrl.clear();
+  if (!m_pageRequested) {
+    // Nothing was ever played: nothing to end.
+    m_pending.clear();
+    Q_EMIT movieStopped();
+    return;
+  }
+  runWhenReady(QStringLiteral("window.kestrovaStop && window.kestrovaStop(%1)").arg(m_serial));
 }
 
 void TFlashView::setMovie(const QString &movie)
 {
-    m_movie = movie;
-    if (movie.isEmpty() || movie == StopMovie()) {
-        stopPlayback();
-        return;
-    }
-    ensurePage();
-    if (!m_server) {
-        Q_EMIT movieFailed(QStringLiteral("player server not running"));
-        return;
-    }
-    // The folders may have changed (settings) since the page was loaded.
-    m_server->setRoots({AppDir, CacheDir, DownloadDir});
-    const QString url = m_server->urlForPath(movie);
-    if (url.isEmpty()) {
-        stopPlayback();
-        Q_EMIT movieFailed(QStringLiteral("movie not found: ") + movie);
-        return;
-    }
-    ++m_serial;
-    m_playing = true;
-    m_movieUrl = url;
-    QJsonObject options;
-    options.insert(QStringLiteral("url"), url);
-    options.insert(QStringLiteral("parameters"), m_flashVars);
-    options.insert(QStringLiteral("scale"), ScaleModeName(m_scaleMode));
-    options.insert(QStringLiteral("background"), BackgroundColorText(m_backgroundColor));
-    const QString json = QString::fromUtf8(QJsonDocument(options).toJson(QJsonDocument::Compact));
-    runWhenReady(QStringLiteral("window.kestrovaPlay(%1, %2)").arg(m_serial).arg(json));
+  m_movie = movie;
+  if (movie.isEmpty() || movie == StopMovie()) {
+    stopPlayback();
+    return;
+  }
+  ensurePage();
+  if (!m_server) {
+    Q_EMIT movieFailed(QStringLiteral("player server not running"));
+    return;
+  }
+  // The folders may have changed (settings) since the page was loaded.
+  m_server->setRoots({AppDir, CacheDir, DownloadDir});
+  const QString url = m_server->urlForPath(movie);
+  if (url.isEmpty()) {
+    stopPlayback();
+    Q_EMIT movieFailed(QStringLiteral("movie not found: ") + movie);
+    return;
+  }
+  ++m_serial;
+  m_playing = true;
+  m_movieUrl = url;
+  QJsonObject options;
+  options.insert(QStringLiteral("url"), url);
+  options.insert(QStringLiteral("parameters"), m_flashVars);
+  options.insert(QStringLiteral("scale"), ScaleModeName(m_scaleMode));
+  options.insert(QStringLiteral("background"), BackgroundColorText(m_backgroundColor));
+  const QString json = QString::fromUtf8(QJsonDocument(options).toJson(QJsonDocument::Compact));
+  runWhenReady(QStringLiteral("window.kestrovaPlay(%1, %2)").arg(m_serial).arg(json));
 }
 
 bool TFlashView::waitReady(int timeoutMs)
 {
-    if (m_ready)
-        return true;
-    preload();
-    if (!m_server)
-        return false;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(this, &TFlashView::ready, &loop, &QEventLoop::quit);
-    connect(this, &TFlashView::movieFailed, &loop, &QEventLoop::quit);
-    timer.start(timeoutMs);
-    loop.exec();
-    return m_ready;
+  if (m_ready)
+    return true;
+  preload();
+  if (!m_server)
+    return false;
+  QEventLoop loop;
+  QTimer timer;
+  timer.setSingleShot(true);
+  connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+  connect(this, &TFlashView::ready, &loop, &QEventLoop::quit);
+  connect(this, &TFlashView::movieFailed, &loop, &QEventLoop::quit);
+  timer.start(timeoutMs);
+  loop.exec();
+  return m_ready;
 }
 
 bool TFlashView::IsFlashAvailable(const QString &appDir, int timeoutMs)
 {
-    // The probe's page is served from the given folder.
-    const QString saved = AppDir;
-    AppDir = appDir.endsWith(u'/') ? appDir : appDir + u'/';
-    const bool available = IsFlashAvailable(timeoutMs);
-    AppDir = saved;
-    return available;
+  // The probe's page is served from the given folder.
+  const QString saved = AppDir;
+  AppDir = appDir.endsWith(u'/') ? appDir : appDir + u'/';
+  const bool available = IsFlashAvailable(timeoutMs);
+  AppDir = saved;
+  return available;
 }
 
 bool TFlashView::IsFlashAvailable(int timeoutMs)
 {
-    if (AppDir.isEmpty() || !QFileInfo(AppDir + QStringLiteral("ruffle/ruffle.js")).isFile())
-        return false;
-    TFlashView probe;
-    return probe.waitReady(timeoutMs);
+  if (AppDir.isEmpty() || !QFileInfo(AppDir + QStringLiteral("ruffle/ruffle.js")).isFile())
+    return false;
+  TFlashView probe;
+  return probe.waitReady(timeoutMs);
 }

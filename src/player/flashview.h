@@ -23,93 +23,93 @@ class TMediaServer;
 class TFlashPage;
 
 class TFlashView : public QWebEngineView {
-    Q_OBJECT
+  Q_OBJECT
 public:
-    explicit TFlashView(QWidget *parent = nullptr);
-    ~TFlashView() override;
+  explicit TFlashView(QWidget *parent = nullptr);
+  ~TFlashView() override;
 
-    QString Movie() const { return m_movie; }
-    void setMovie(const QString &movie);
-    QString FlashVars() const { return m_flashVars; }
-    void setFlashVars(const QString &vars) { m_flashVars = vars; }
-    bool Loop() const { return m_loop; }
-    void setLoop(bool loop) { m_loop = loop; }
-    int ScaleMode() const { return m_scaleMode; }
-    void setScaleMode(int mode) { m_scaleMode = mode; }
-    int BackgroundColor() const { return m_backgroundColor; }
-    void setBackgroundColor(int color) { m_backgroundColor = color; }
+  QString Movie() const { return m_movie; }
+  void setMovie(const QString &movie);
+  QString FlashVars() const { return m_flashVars; }
+  void setFlashVars(const QString &vars) { m_flashVars = vars; }
+  bool Loop() const { return m_loop; }
+  void setLoop(bool loop) { m_loop = loop; }
+  int ScaleMode() const { return m_scaleMode; }
+  void setScaleMode(int mode) { m_scaleMode = mode; }
+  int BackgroundColor() const { return m_backgroundColor; }
+  void setBackgroundColor(int color) { m_backgroundColor = color; }
 
-    // The movie text that ends playback.
-    static QString StopMovie();
+  // The movie text that ends playback.
+  static QString StopMovie();
 
-    // Settings of the web engine that the runtime wants; to be called before
-    // the application object exists.  The runtime is one large WebAssembly
-    // module of which a game uses a small part: its functions are compiled
-    // when first called, not all at load, which keeps tens of MiB of machine
-    // code out of the player's process.  Flags the user gave the web engine
-    // for its script engine are left as they are.
-    static void PrepareWebEngine();
+  // Settings of the web engine that the runtime wants; to be called before
+  // the application object exists.  The runtime is one large WebAssembly
+  // module of which a game uses a small part: its functions are compiled
+  // when first called, not all at load, which keeps tens of MiB of machine
+  // code out of the player's process.  Flags the user gave the web engine
+  // for its script engine are left as they are.
+  static void PrepareWebEngine();
 
-    // Loads the player page (and with it the runtime) now, if it is not
-    // loaded yet; otherwise that happens when the first movie is set.  The
-    // runtime takes a few seconds of processor time to compile.
-    void preload();
+  // Loads the player page (and with it the runtime) now, if it is not
+  // loaded yet; otherwise that happens when the first movie is set.  The
+  // runtime takes a few seconds of processor time to compile.
+  void preload();
 
-    // True once the player page has loaded the runtime.
-    bool isReady() const { return m_ready; }
-    // True while a movie is loaded (from Movie set until it is ended).
-    bool isPlaying() const { return m_playing; }
-    // Address the current movie was loaded from (empty when none).
-    QString movieUrl() const { return m_movieUrl; }
+  // True once the player page has loaded the runtime.
+  bool isReady() const { return m_ready; }
+  // True while a movie is loaded (from Movie set until it is ended).
+  bool isPlaying() const { return m_playing; }
+  // Address the current movie was loaded from (empty when none).
+  QString movieUrl() const { return m_movieUrl; }
 
-    // Waits (running the event loop) until the page is ready; false on time-out.
-    bool waitReady(int timeoutMs);
+  // Waits (running the event loop) until the page is ready; false on time-out.
+  bool waitReady(int timeoutMs);
 
-    // Can the player be created here?  False when AppDir/ruffle/ruffle.js is
-    // missing, the loopback server cannot listen, or the web view does not
-    // load the player page within `timeoutMs`.  Creates and frees one player.
-    static bool IsFlashAvailable(int timeoutMs = 20000);
-    // The same for a program folder given before AppDir is set (start-up).
-    static bool IsFlashAvailable(const QString &appDir, int timeoutMs = 20000);
+  // Can the player be created here?  False when AppDir/ruffle/ruffle.js is
+  // missing, the loopback server cannot listen, or the web view does not
+  // load the player page within `timeoutMs`.  Creates and frees one player.
+  static bool IsFlashAvailable(int timeoutMs = 20000);
+  // The same for a program folder given before AppDir is set (start-up).
+  static bool IsFlashAvailable(const QString &appDir, int timeoutMs = 20000);
 
-    // The runtime's name for a ScaleMode value ("showAll", "noBorder",
-    // "exactFit", "noScale"); other values give "showAll".
-    static QString ScaleModeName(int mode);
-    // "#RRGGBB" for a BackgroundColor value, empty for -1 (the movie's own).
-    static QString BackgroundColorText(int color);
+  // The runtime's name for a ScaleMode value ("showAll", "noBorder",
+  // "exactFit", "noScale"); other values give "showAll".
+  static QString ScaleModeName(int mode);
+  // "#RRGGBB" for a BackgroundColor value, empty for -1 (the movie's own).
+  static QString BackgroundColorText(int color);
 
 Q_SIGNALS:
-    void ready();
-    // The runtime accepted the movie and started it.
-    void movieStarted(const QString &url);
-    // The first frame of the movie was painted.
-    void firstFrame();
-    // The movie could not be loaded (missing file, runtime error).
-    void movieFailed(const QString &reason);
-    void movieStopped();
+  void ready();
+  // The runtime accepted the movie and started it.
+  void movieStarted(const QString &url);
+  // The first frame of the movie was painted.
+  void firstFrame();
+  // The movie could not be loaded (missing file, runtime error).
+  void movieFailed(const QString &reason);
+  void movieStopped();
 
 protected:
-    void showEvent(QShowEvent *event) override;
+  void showEvent(QShowEvent *event) override;
 
 private:
-    friend class TFlashPage;
-    void ensurePage();
-    void pageMessage(const QString &kind, int serial, const QString &text);
-    void loadPlayerPage();
-    void runWhenReady(const QString &script);
-    void stopPlayback();
+  friend class TFlashPage;
+  void ensurePage();
+  void pageMessage(const QString &kind, int serial, const QString &text);
+  void loadPlayerPage();
+  void runWhenReady(const QString &script);
+  void stopPlayback();
 
-    std::shared_ptr<TMediaServer> m_server;
-    TFlashPage *m_page = nullptr;
-    QString m_movie;
-    QString m_flashVars;
-    bool m_loop = true;
-    int m_scaleMode = 0;
-    int m_backgroundColor = -1;
-    bool m_pageRequested = false;   // the player page was asked for
-    bool m_ready = false;
-    bool m_playing = false;
-    int m_serial = 0;
-    QString m_movieUrl;
-    QString m_pending;   // script to run once the page is ready
+  std::shared_ptr<TMediaServer> m_server;
+  TFlashPage *m_page = nullptr;
+  QString m_movie;
+  QString m_flashVars;
+  bool m_loop = true;
+  int m_scaleMode = 0;
+  int m_backgroundColor = -1;
+  bool m_pageRequested = false;  // the player page was asked for
+  bool m_ready = false;
+  bool m_playing = false;
+  int m_serial = 0;
+  QString m_movieUrl;
+  QString m_pending;  // script to run once the page is ready
 };

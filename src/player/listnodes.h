@@ -12,9 +12,9 @@
 Q_DECLARE_METATYPE(TKsvPlayPtr)
 
 enum ListNodeRole {
-    NodeItemRole = Qt::UserRole + 1,   // TKsvPlayPtr
-    NodeImageRole,                     // int: image (and selected image) index
-    NodeOverlayRole,                   // int: overlay index, -1 = none
+  NodeItemRole = Qt::UserRole + 1,  // TKsvPlayPtr
+  NodeImageRole,                    // int: image (and selected image) index
+  NodeOverlayRole,                  // int: overlay index, -1 = none
 };
 
 // Overlay 0: the item's file is not on the disk yet.

@@ -23,40 +23,40 @@
 
 class TMediaServer {
 public:
-    // The running server, started on first use.  Null when it cannot listen.
-    static std::shared_ptr<TMediaServer> Acquire();
+  // The running server, started on first use.  Null when it cannot listen.
+  static std::shared_ptr<TMediaServer> Acquire();
 
-    ~TMediaServer();
-    TMediaServer(const TMediaServer &) = delete;
-    TMediaServer &operator=(const TMediaServer &) = delete;
+  ~TMediaServer();
+  TMediaServer(const TMediaServer &) = delete;
+  TMediaServer &operator=(const TMediaServer &) = delete;
 
-    int port() const;
-    // "http://127.0.0.1:PORT"
-    QString origin() const;
+  int port() const;
+  // "http://127.0.0.1:PORT"
+  QString origin() const;
 
-    // The folders whose files may be served (absolute, any trailing '/').
-    // Empty entries are ignored.  Safe to call from any thread.
-    void setRoots(const QStringList &roots);
-    QStringList roots() const;
+  // The folders whose files may be served (absolute, any trailing '/').
+  // Empty entries are ignored.  Safe to call from any thread.
+  void setRoots(const QStringList &roots);
+  QStringList roots() const;
 
-    // Serves `bytes` at /~kestrova/<name> with the given content type.
-    void addPage(const QString &name, const QByteArray &bytes, const QByteArray &contentType);
-    QString pageUrl(const QString &name) const;
+  // Serves `bytes` at /~kestrova/<name> with the given content type.
+  void addPage(const QString &name, const QByteArray &bytes, const QByteArray &contentType);
+  QString pageUrl(const QString &name) const;
 
-    // The address of a local file, or empty text when the file is not inside
-    // a root.  A "?query" after the path is kept.
-    QString urlForPath(const QString &localPathWithQuery) const;
+  // The address of a local file, or empty text when the file is not inside
+  // a root.  A "?query" after the path is kept.
+  QString urlForPath(const QString &localPathWithQuery) const;
 
-    // The local file a request path stands for, or empty text when the path
-    // is refused (outside every root, not a plain file, bad segments).
-    QString resolveRequestPath(const QString &decodedPath) const;
+  // The local file a request path stands for, or empty text when the path
+  // is refused (outside every root, not a plain file, bad segments).
+  QString resolveRequestPath(const QString &decodedPath) const;
 
-    // Content type by file extension (.wasm application/wasm, .js
-    // application/x-javascript, .swf, .flv, .mp3, .htm ...).
-    static QByteArray ContentTypeFor(const QString &path);
+  // Content type by file extension (.wasm application/wasm, .js
+  // application/x-javascript, .swf, .flv, .mp3, .htm ...).
+  static QByteArray ContentTypeFor(const QString &path);
 
 private:
-    TMediaServer();
-    struct Impl;
-    std::unique_ptr<Impl> d;
+  TMediaServer();
+  struct Impl;
+  std::unique_ptr<Impl> d;
 };

@@ -2,11 +2,11 @@
 
 #include "base/globals.h"
 #include "net/enginelibrary.h"
-#include "widgets/dialogs.h"
-#include "widgets/lxsimage.h"
 #include "shell/mainwindow.h"
 #include "shell/settings.h"
 #include "shell/tray.h"
+#include "widgets/dialogs.h"
+#include "widgets/lxsimage.h"
 
 #include <QGuiApplication>
 #include <QPainter>

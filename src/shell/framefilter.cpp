@@ -111,7 +111,8 @@ bool FrameFilter::eventFilter(QObject *watched, QEvent *e)
     const bool ctrl = ke->modifiers() & Qt::ControlModifier;
     if (ctrl && (ke->key() == Qt::Key_A || ke->key() == Qt::Key_F || ke->key() == Qt::Key_N))
       return true;
-    if (t == QEvent::KeyPress && m_comment && IsCommentKey(ke->key()) && IsInside(watched, m_comment))
+    if (t == QEvent::KeyPress && m_comment && IsCommentKey(ke->key()) &&
+        IsInside(watched, m_comment))
       return handOverToComment(watched, e);
     break;
   }
@@ -133,12 +134,14 @@ bool FrameFilter::handOverToComment(QObject *target, QEvent *e)
   // the page receives keys) and stops there: the dialog around the browser
   // never sees it.  Failures are ignored; the key is then simply dropped.
   QWidget *browser = m_comment;
-  QWidget *receiver = browser->focusProxy() ? browser->focusProxy() : qobject_cast<QWidget *>(target);
+  QWidget *receiver =
+      browser->focusProxy() ? browser->focusProxy() : qobject_cast<QWidget *>(target);
   if (!receiver)
     receiver = browser;
   auto *ke = static_cast<QKeyEvent *>(e);
-  QKeyEvent copy(ke->type(), ke->key(), ke->modifiers(), ke->nativeScanCode(), ke->nativeVirtualKey(),
-                 ke->nativeModifiers(), ke->text(), ke->isAutoRepeat(), ke->count());
+  QKeyEvent copy(ke->type(), ke->key(), ke->modifiers(), ke->nativeScanCode(),
+                 ke->nativeVirtualKey(), ke->nativeModifiers(), ke->text(), ke->isAutoRepeat(),
+                 ke->count());
   m_forwarding = true;
   QCoreApplication::sendEvent(receiver, &copy);
   m_forwarding = false;

@@ -2,23 +2,23 @@
 
 #include "base/config.h"
 #include "base/globals.h"
-#include "net/netroutines.h"
 #include "base/routines.h"
-#include "net/enginelibrary.h"
-#include "player/pagebrowser.h"
 #include "lists/playback.h"
-#include "widgets/dialogs.h"
+#include "net/enginelibrary.h"
+#include "net/netroutines.h"
+#include "player/pagebrowser.h"
 #include "shell/frame.h"
 #include "shell/framefilter.h"
 #include "shell/mainwindow.h"
 #include "shell/tray.h"
+#include "widgets/dialogs.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPointer>
-#include <QThread>
 #include <QStackedWidget>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWebEngineView>

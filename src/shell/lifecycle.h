@@ -7,10 +7,8 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QThread>
 #include <QString>
-
-
+#include <QThread>
 
 class TfrmMain;
 

@@ -1,14 +1,14 @@
 #include "shell/mainwindow.h"
 
 #include "base/globals.h"
-#include "shell/lifecycle.h"
 #include "lists/playback.h"
 #include "lists/playlist.h"
 #include "shell/frame.h"
 #include "shell/framefilter.h"
-#include "widgets/lxsimage.h"
+#include "shell/lifecycle.h"
 #include "shell/mainwindow_skin.h"
 #include "shell/tray.h"
+#include "widgets/lxsimage.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -130,7 +130,8 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
     frame->EndProgram();
   });
   connect(edtShowmessage, &QLineEdit::textChanged, life, &StartupSequence::edtShowmessageChange);
-  connect(edtWsClientLogin, &QLineEdit::textChanged, life, &StartupSequence::edtWsClientLoginChange);
+  connect(edtWsClientLogin, &QLineEdit::textChanged, life,
+          &StartupSequence::edtWsClientLoginChange);
 
   // Window buttons.
   connect(limgMin, &tLxsimage::clicked, frame, &MainFrame::limgMinClick);
@@ -435,7 +436,8 @@ void TfrmMain::placeCaptionControls()
   limgNor->setGeometry(w - (DesignWidth - 953), 1, 23, 16);
   limgClose->setGeometry(w - (DesignWidth - 976), 1, 23, 16);
   // The greeting sits at the right end of the caption, under the buttons.
-  lblOnlineUser->move(w - 20 - lblOnlineUser->width(), lblOnlineUser->y() ? lblOnlineUser->y() : 53);
+  lblOnlineUser->move(w - 20 - lblOnlineUser->width(),
+                      lblOnlineUser->y() ? lblOnlineUser->y() : 53);
   lblReg->move(w - 20 - lblReg->width(), 53);
   lblLogin->move(lblReg->x() - 12 - lblLogin->width(), 53);
 }

@@ -10,10 +10,10 @@
 //   life      StartupSequence creation, first showing and destruction order
 // Other areas attach to the containers below (PageControl pages, pnlName,
 // pnlCommentAds, the timers) without changing this class much.
+#include "widgets/mainwindowport.h"
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
-#include "widgets/mainwindowport.h"
 #include <array>
 #include <memory>
 
@@ -50,10 +50,10 @@ public:
 
   // --- Caption area pnlTop (88 high) ----------------------------------------
   QWidget *pnlTop = nullptr;
-  tLxsimage *imgTl = nullptr;     // left edge, 8 wide
-  tLxsimage *imgTc = nullptr;     // stretched middle: drag and double-click
-  tLxsimage *imgTr = nullptr;     // right edge, 8 wide
-  tLxsimage *imgLogo = nullptr;   // (10, 15), 183 x 58
+  tLxsimage *imgTl = nullptr;       // left edge, 8 wide
+  tLxsimage *imgTc = nullptr;       // stretched middle: drag and double-click
+  tLxsimage *imgTr = nullptr;       // right edge, 8 wide
+  tLxsimage *imgLogo = nullptr;     // (10, 15), 183 x 58
   QLabel *lblOnlineUser = nullptr;  // sign-in greeting, hidden at start
   QLabel *lblLogin = nullptr;       // "登录", hidden at start
   QLabel *lblReg = nullptr;         // "免费注册", hidden at start
@@ -74,46 +74,46 @@ public:
   QWidget *pnlMain = nullptr;
   tLxsimage *imgLeftBorder = nullptr;
   tLxsimage *imgRightBorder = nullptr;
-  tLxsimage *limgFenge = nullptr;     // divider, 2 wide
-  QWidget *pnlLeft = nullptr;         // 200 wide
-  tLxsimage *imgTuijian = nullptr;    // left tabs, 67 x 41 each
+  tLxsimage *limgFenge = nullptr;   // divider, 2 wide
+  QWidget *pnlLeft = nullptr;       // 200 wide
+  tLxsimage *imgTuijian = nullptr;  // left tabs, 67 x 41 each
   tLxsimage *imgSelfSel = nullptr;
   tLxsimage *imgFavorite = nullptr;
   std::array<SkinButton *, 3> tabSkins{};
-  SkinGroup *tabGroup = nullptr;      // keyed by ActiveListTab
+  SkinGroup *tabGroup = nullptr;  // keyed by ActiveListTab
   QStackedWidget *PageControl2 = nullptr;
-  QWidget *tbsChannel = nullptr;      // page 0; its windowTitle is the tab caption
-  QTreeWidget *tv1 = nullptr;         // channel tree; property "Tag" starts at 1
-  QWidget *tbsPlayList = nullptr;     // page 1: empty, with a QVBoxLayout
-  QWidget *tbsFavorite = nullptr;     // page 2: empty, with a QVBoxLayout
-  QWidget *pnlCommentAds = nullptr;   // 200 high, bottom of pnlLeft; QVBoxLayout
+  QWidget *tbsChannel = nullptr;     // page 0; its windowTitle is the tab caption
+  QTreeWidget *tv1 = nullptr;        // channel tree; property "Tag" starts at 1
+  QWidget *tbsPlayList = nullptr;    // page 1: empty, with a QVBoxLayout
+  QWidget *tbsFavorite = nullptr;    // page 2: empty, with a QVBoxLayout
+  QWidget *pnlCommentAds = nullptr;  // 200 high, bottom of pnlLeft; QVBoxLayout
   QWidget *pnlMiddle = nullptr;
-  QWidget *pnlName = nullptr;         // 41 high; QHBoxLayout
-  QLineEdit *edtkey = nullptr;        // search box
-  QWidget *pnlPages = nullptr;        // PageControl1's parent
+  QWidget *pnlName = nullptr;   // 41 high; QHBoxLayout
+  QLineEdit *edtkey = nullptr;  // search box
+  QWidget *pnlPages = nullptr;  // PageControl1's parent
   QStackedWidget *PageControl1 = nullptr;
-  QWidget *tbsPage = nullptr;         // page 0 "页面"
-  QWidget *pnlwbMain = nullptr;       // holds wbMain
-  QWebEngineView *wbMain = nullptr;   // the portal browser
-  QWidget *tbsPlay = nullptr;         // page 1 "播放": empty, with a QVBoxLayout
+  QWidget *tbsPage = nullptr;        // page 0 "页面"
+  QWidget *pnlwbMain = nullptr;      // holds wbMain
+  QWebEngineView *wbMain = nullptr;  // the portal browser
+  QWidget *tbsPlay = nullptr;        // page 1 "播放": empty, with a QVBoxLayout
 
   // --- Status bar pnlStatus (24 high) ------------------------------------------
   QWidget *pnlStatus = nullptr;
   tLxsimage *imgBottomLeft = nullptr;
   tLxsimage *imgBottom = nullptr;
   tLxsimage *imgBottomRight = nullptr;
-  QLabel *lblSysVersion = nullptr;    // (14, 6)
-  tLxsimage *Image1 = nullptr;        // icon of lblAdvice
-  QLabel *lblAdvice = nullptr;        // "意见反馈"
-  tLxsimage *Image2 = nullptr;        // icon of lblSetting
-  QLabel *lblSetting = nullptr;       // "设置"
+  QLabel *lblSysVersion = nullptr;  // (14, 6)
+  tLxsimage *Image1 = nullptr;      // icon of lblAdvice
+  QLabel *lblAdvice = nullptr;      // "意见反馈"
+  tLxsimage *Image2 = nullptr;      // icon of lblSetting
+  QLabel *lblSetting = nullptr;     // "设置"
 
   QWidget *pnlExitFullScreen = nullptr;  // 40 x 30, hidden
 
   // --- Timers ------------------------------------------------------------------
-  QTimer *TimerSystemMsg = nullptr;   // 60000 ms, running
-  QTimer *TimerDownload = nullptr;    // 1000 ms, off
-  QTimer *Timer1 = nullptr;           // 500 ms, off; ends the program when it fires
+  QTimer *TimerSystemMsg = nullptr;  // 60000 ms, running
+  QTimer *TimerDownload = nullptr;   // 1000 ms, off
+  QTimer *Timer1 = nullptr;          // 500 ms, off; ends the program when it fires
 
   // --- Behaviour -----------------------------------------------------------------
   MainFrame *frame = nullptr;

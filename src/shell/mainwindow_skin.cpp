@@ -12,20 +12,34 @@ namespace {
 QString SkinName(FramePiece piece)
 {
   switch (piece) {
-  case FramePiece::CaptionLeft: return QStringLiteral("FrameTl");
-  case FramePiece::CaptionMiddle: return QStringLiteral("FrameTc");
-  case FramePiece::CaptionRight: return QStringLiteral("FrameTr");
-  case FramePiece::Logo: return QStringLiteral("Logo");
-  case FramePiece::BodyLeft: return QStringLiteral("FrameLeft");
-  case FramePiece::BodyRight: return QStringLiteral("FrameRight");
-  case FramePiece::Divider: return QStringLiteral("Fenge");
-  case FramePiece::TabStrip: return QStringLiteral("TabStrip");
-  case FramePiece::NameBar: return QStringLiteral("NameBar");
-  case FramePiece::StatusLeft: return QStringLiteral("FrameBottomLeft");
-  case FramePiece::StatusMiddle: return QStringLiteral("FrameBottom");
-  case FramePiece::StatusRight: return QStringLiteral("FrameBottomRight");
-  case FramePiece::AdviceIcon: return QStringLiteral("IconAdvice");
-  case FramePiece::SettingIcon: return QStringLiteral("IconSettings");
+  case FramePiece::CaptionLeft:
+    return QStringLiteral("FrameTl");
+  case FramePiece::CaptionMiddle:
+    return QStringLiteral("FrameTc");
+  case FramePiece::CaptionRight:
+    return QStringLiteral("FrameTr");
+  case FramePiece::Logo:
+    return QStringLiteral("Logo");
+  case FramePiece::BodyLeft:
+    return QStringLiteral("FrameLeft");
+  case FramePiece::BodyRight:
+    return QStringLiteral("FrameRight");
+  case FramePiece::Divider:
+    return QStringLiteral("Fenge");
+  case FramePiece::TabStrip:
+    return QStringLiteral("TabStrip");
+  case FramePiece::NameBar:
+    return QStringLiteral("NameBar");
+  case FramePiece::StatusLeft:
+    return QStringLiteral("FrameBottomLeft");
+  case FramePiece::StatusMiddle:
+    return QStringLiteral("FrameBottom");
+  case FramePiece::StatusRight:
+    return QStringLiteral("FrameBottomRight");
+  case FramePiece::AdviceIcon:
+    return QStringLiteral("IconAdvice");
+  case FramePiece::SettingIcon:
+    return QStringLiteral("IconSettings");
   }
   return {};
 }
@@ -60,10 +74,7 @@ QPixmap FramePicture(FramePiece piece)
   return *it;
 }
 
-void ShowFramePicture(tLxsimage *img, FramePiece piece)
-{
-  img->setPixmap(FramePicture(piece));
-}
+void ShowFramePicture(tLxsimage *img, FramePiece piece) { img->setPixmap(FramePicture(piece)); }
 
 void ShowFrameBackground(QWidget *panel, FramePiece piece)
 {
@@ -72,13 +83,11 @@ void ShowFrameBackground(QWidget *panel, FramePiece piece)
 
 QIcon TrayMenuIcon(int n)
 {
-  static const char *const names[5] = {"IconWebsite", "IconSettings", "IconAbout", "IconFriends", "IconAdvice"};
+  static const char *const names[5] = {"IconWebsite", "IconSettings", "IconAbout", "IconFriends",
+                                       "IconAdvice"};
   if (n < 0 || n > 4)
     return {};
   return QIcon(SkinPixmap(QString::fromLatin1(names[n])));
 }
 
-QIcon ProgramIcon()
-{
-  return QIcon(SkinPixmap(QStringLiteral("AppIcon")));
-}
+QIcon ProgramIcon() { return QIcon(SkinPixmap(QStringLiteral("AppIcon"))); }

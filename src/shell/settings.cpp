@@ -20,13 +20,16 @@ std::function<QString(const QString &, const QString &)> g_chooser;
 
 const QString kRefused = QStringLiteral("没有权限创建下载文件夹。");
 
-bool WriteInfo(const char *key, const QString &value) {
-  return WriteIniValue(LocalIniFile, QString::fromLatin1(LocalIniSection), QString::fromLatin1(key), value);
+bool WriteInfo(const char *key, const QString &value)
+{
+  return WriteIniValue(LocalIniFile, QString::fromLatin1(LocalIniSection), QString::fromLatin1(key),
+                       value);
 }
 }  // namespace
 
 TfrmSettings::TfrmSettings(SettingsHooks hooks, QWidget *owner)
-    : TfrmWinTemplate(owner, QSize(343, 262)), m_hooks(std::move(hooks)) {
+    : TfrmWinTemplate(owner, QSize(343, 262)), m_hooks(std::move(hooks))
+{
   setCaption(QStringLiteral("系统设置"));
   if (!m_hooks.isAutorunRegistered)
     m_hooks.isAutorunRegistered = [] { return IsAutorunRegistered(); };
@@ -60,13 +63,15 @@ TfrmSettings::TfrmSettings(SettingsHooks hooks, QWidget *owner)
   imgBorwse->setToolTip(QStringLiteral("选择你要保存文件的目录"));
 
   m_bottomBar = new QWidget(pnlMain);
-  limgOk = AddButton(m_bottomBar, QStringLiteral("ok"), QRect(119, 7, 80, 26), [this] { limgOkClick(); });
+  limgOk = AddButton(m_bottomBar, QStringLiteral("ok"), QRect(119, 7, 80, 26),
+                     [this] { limgOkClick(); });
 
   FormCreate();
   resizeEvent(nullptr);
 }
 
-void TfrmSettings::resizeEvent(QResizeEvent *e) {
+void TfrmSettings::resizeEvent(QResizeEvent *e)
+{
   if (e)
     TfrmWinTemplate::resizeEvent(e);
   if (!m_bottomBar)
@@ -79,7 +84,8 @@ void TfrmSettings::resizeEvent(QResizeEvent *e) {
   m_bottomBar->setGeometry(0, pnlMain->height() - 41, w, 41);
 }
 
-void TfrmSettings::FormCreate() {
+void TfrmSettings::FormCreate()
+{
   if (CloseMode == QLatin1String("1"))
     rbtnCloseSystem->setChecked(true);
   else
@@ -91,7 +97,8 @@ void TfrmSettings::FormCreate() {
 
 void TfrmSettings::CheckBox1Click() { CheckBox1Tag = 1; }
 
-void TfrmSettings::imgBorwseClick() {
+void TfrmSettings::imgBorwseClick()
+{
   QString folder;
   if (!BrowseForFolder(QStringLiteral("选择你要保存文件的目录"), QString(), folder, this))
     return;
@@ -102,7 +109,8 @@ void TfrmSettings::imgBorwseClick() {
   edtDownloadDir->setText(folder);
 }
 
-bool TfrmSettings::limgOkClick() {
+bool TfrmSettings::limgOkClick()
+{
   // The download folder is checked (and created) before anything is
   // applied: a folder that is refused leaves every setting as it was and the
   // dialog open, so the user can correct it or close to discard.
@@ -144,11 +152,13 @@ bool TfrmSettings::limgOkClick() {
   return true;
 }
 
-void ShowSettings(QWidget *owner, SettingsHooks hooks) {
+void ShowSettings(QWidget *owner, SettingsHooks hooks)
+{
   TfrmWinTemplate::RunModal(new TfrmSettings(std::move(hooks), owner));
 }
 
-bool BrowseForFolder(const QString &title, const QString &root, QString &folder, QWidget *owner) {
+bool BrowseForFolder(const QString &title, const QString &root, QString &folder, QWidget *owner)
+{
   if (!folder.isEmpty() && !QFileInfo(folder).isDir())
     folder.clear();
   const QString start = !folder.isEmpty() ? folder : root;
@@ -163,11 +173,13 @@ bool BrowseForFolder(const QString &title, const QString &root, QString &folder,
   return true;
 }
 
-void SetFolderChooserForTests(std::function<QString(const QString &, const QString &)> chooser) {
+void SetFolderChooserForTests(std::function<QString(const QString &, const QString &)> chooser)
+{
   g_chooser = std::move(chooser);
 }
 
-bool PrepareDownloadFolder(const QString &folder) {
+bool PrepareDownloadFolder(const QString &folder)
+{
   if (folder.trimmed().isEmpty() || !QDir::isAbsolutePath(folder))
     return false;
   const QString path = QDir::cleanPath(folder);

@@ -26,13 +26,13 @@ class TfrmSettings : public TfrmWinTemplate {
 public:
   explicit TfrmSettings(SettingsHooks hooks, QWidget *owner = nullptr);
 
-  QCheckBox *CheckBox1 = nullptr;          // "开机自动运行"
-  int CheckBox1Tag = 0;                    // 1 once the user clicked the box
-  QRadioButton *rbtnCloseSystem = nullptr; // "退出程序"     (CloseMode "1")
-  QRadioButton *rbtnHideWin = nullptr;     // "最小化到托盘" (CloseMode "0")
+  QCheckBox *CheckBox1 = nullptr;           // "开机自动运行"
+  int CheckBox1Tag = 0;                     // 1 once the user clicked the box
+  QRadioButton *rbtnCloseSystem = nullptr;  // "退出程序"     (CloseMode "1")
+  QRadioButton *rbtnHideWin = nullptr;      // "最小化到托盘" (CloseMode "0")
   QLineEdit *edtDownloadDir = nullptr;
-  tLxsimage *imgBorwse = nullptr;          // skin "browse"
-  tLxsimage *limgOk = nullptr;             // skin "ok"
+  tLxsimage *imgBorwse = nullptr;  // skin "browse"
+  tLxsimage *limgOk = nullptr;     // skin "ok"
 
   void FormCreate();
   void CheckBox1Click();
@@ -63,7 +63,8 @@ bool BrowseForFolder(const QString &title, const QString &root, QString &folder,
 // Test seam: replaces the system folder chooser.  The function gets the title
 // and the start folder and returns the picked folder or an empty text for a
 // cancel.  Pass an empty function to restore the real chooser.
-void SetFolderChooserForTests(std::function<QString(const QString &title, const QString &start)> chooser);
+void SetFolderChooserForTests(
+    std::function<QString(const QString &title, const QString &start)> chooser);
 
 // Checks a download folder typed by the user and creates it with every
 // missing parent.  The folder must be an absolute path; a path naming a file,

@@ -4,13 +4,13 @@
 
 #include "base/config.h"
 #include "base/globals.h"
-#include "shell/lifecycle.h"
 #include "net/singleinstance.h"
 #include "player/flashview.h"
-#include "widgets/dialogs.h"
 #include "shell/frame.h"
+#include "shell/lifecycle.h"
 #include "shell/mainwindow.h"
 #include "shell/mainwindow_skin.h"
+#include "widgets/dialogs.h"
 #include "widgets/wintemplate.h"
 
 #include <QApplication>
@@ -42,7 +42,8 @@ bool WebEngineHelperPresent()
   const QString overridden = qEnvironmentVariable("QTWEBENGINEPROCESS_PATH");
   if (!overridden.isEmpty())
     return QFileInfo(overridden).isExecutable();
-  const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/QtWebEngineProcess");
+  const QString beside =
+      QCoreApplication::applicationDirPath() + QStringLiteral("/QtWebEngineProcess");
   if (QFileInfo(beside).isExecutable())
     return true;
   return QFileInfo(QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) +
@@ -68,12 +69,13 @@ void InstallSessionEndHandler(QObject *context, std::function<void()> onSignal)
     return;
   ::fcntl(g_signalFds[0], F_SETFL, O_NONBLOCK);
   auto *notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, context);
-  QObject::connect(notifier, &QSocketNotifier::activated, context, [onSignal = std::move(onSignal)] {
-    char buf[16];
-    while (::read(g_signalFds[1], buf, sizeof buf) > 0) {
-    }
-    onSignal();
-  });
+  QObject::connect(notifier, &QSocketNotifier::activated, context,
+                   [onSignal = std::move(onSignal)] {
+                     char buf[16];
+                     while (::read(g_signalFds[1], buf, sizeof buf) > 0) {
+                     }
+                     onSignal();
+                   });
   struct sigaction sa {};
   sa.sa_handler = OnSessionSignal;
   sigemptyset(&sa.sa_mask);
@@ -160,11 +162,14 @@ int KestrovaMain(int argc, char **argv)
   TDataModule1 dataModule;
 
   // 8. The main window and its creation.
-  auto *main = new TfrmMain(std::make_unique<EngineLibrary>(AppDir + QLatin1String(EngineLibrary::kFileName)));
+  auto *main = new TfrmMain(
+      std::make_unique<EngineLibrary>(AppDir + QLatin1String(EngineLibrary::kFileName)));
   TfrmWinTemplate::SetMainWindow(main);
   if (qEnvironmentVariableIsSet("KESTROVA_STARTUP_PROBE"))
-    QObject::connect(main, &TfrmMain::firstPainted, main, &ReportFirstPaint, Qt::SingleShotConnection);
-  QObject::connect(&instance, &SingleInstance::showRequested, main->frame, &MainFrame::miRestoreClick);
+    QObject::connect(main, &TfrmMain::firstPainted, main, &ReportFirstPaint,
+                     Qt::SingleShotConnection);
+  QObject::connect(&instance, &SingleInstance::showRequested, main->frame,
+                   &MainFrame::miRestoreClick);
   // The end of the desktop session ends the program as the tray's exit does.
   InstallSessionEndHandler(main, [main] { main->frame->EndProgram(); });
   main->life->FormCreate();

@@ -1,9 +1,9 @@
 #include "shell/tray.h"
 
-#include "widgets/dialogs.h"
 #include "shell/frame.h"
 #include "shell/mainwindow.h"
 #include "shell/mainwindow_skin.h"
+#include "widgets/dialogs.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -49,10 +49,7 @@ TTrayMenu::TTrayMenu(TfrmMain *form) : QObject(form), m_form(form)
   connect(miExit, &QAction::triggered, this, &TTrayMenu::miExitClick);
 }
 
-TTrayMenu::~TTrayMenu()
-{
-  RemoveTrayIcon();
-}
+TTrayMenu::~TTrayMenu() { RemoveTrayIcon(); }
 
 void TTrayMenu::AddTrayIcon()
 {

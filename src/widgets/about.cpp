@@ -16,7 +16,8 @@ std::function<void(const QUrl &)> g_opener;
 const QColor kLinkColour(35, 135, 208);
 const QColor kLinkHover(0, 0, 255);
 
-QLabel *Text(QWidget *parent, const QString &text, QPoint at, const QColor &colour) {
+QLabel *Text(QWidget *parent, const QString &text, QPoint at, const QColor &colour)
+{
   QLabel *l = TfrmWinTemplate::AddText(parent, text, at);
   QPalette pal = l->palette();
   pal.setColor(QPalette::WindowText, colour);
@@ -25,7 +26,8 @@ QLabel *Text(QWidget *parent, const QString &text, QPoint at, const QColor &colo
 }
 }  // namespace
 
-TfrmAbout::TfrmAbout(QWidget *owner) : TfrmWinTemplate(owner, QSize(308, 235)) {
+TfrmAbout::TfrmAbout(QWidget *owner) : TfrmWinTemplate(owner, QSize(308, 235))
+{
   setCaption(QStringLiteral("关于"));
   ProgramIcon = new QLabel(pnlMain);
   ProgramIcon->setGeometry(23, 21, 65, 57);
@@ -35,10 +37,12 @@ TfrmAbout::TfrmAbout(QWidget *owner) : TfrmWinTemplate(owner, QSize(308, 235)) {
   bold.setBold(true);
   ProductName->setFont(bold);
   ProductName->adjustSize();
-  Version = Text(pnlMain, QStringLiteral("版本:") + GetOwnFileVersion(), QPoint(99, 48), TextColour());
+  Version =
+      Text(pnlMain, QStringLiteral("版本:") + GetOwnFileVersion(), QPoint(99, 48), TextColour());
   lblCompany = Text(pnlMain, QString::fromUtf8(KestrovaCompanyName), QPoint(99, 77), TextColour());
   Comments = Text(pnlMain, QStringLiteral("联系方式："), QPoint(24, 107), TextColour());
-  lblContract = Text(pnlMain, QString::fromLatin1(KestrovaSupportMail), QPoint(99, 106), kLinkColour);
+  lblContract =
+      Text(pnlMain, QString::fromLatin1(KestrovaSupportMail), QPoint(99, 106), kLinkColour);
   lblContract->setCursor(Qt::PointingHandCursor);
   lblContract->setMouseTracking(true);
   lblContract->installEventFilter(this);
@@ -46,7 +50,8 @@ TfrmAbout::TfrmAbout(QWidget *owner) : TfrmWinTemplate(owner, QSize(308, 235)) {
   limgOk = AddButton(pnlMain, QStringLiteral("ok"), QRect(100, 135, 80, 26), [this] { close(); });
 }
 
-void TfrmAbout::setContractHover(bool over) {
+void TfrmAbout::setContractHover(bool over)
+{
   QFont f = lblContract->font();
   f.setUnderline(over);
   lblContract->setFont(f);
@@ -55,7 +60,8 @@ void TfrmAbout::setContractHover(bool over) {
   lblContract->setPalette(pal);
 }
 
-void TfrmAbout::lblContractClick() {
+void TfrmAbout::lblContractClick()
+{
   const QUrl url(QStringLiteral("mailto:") + QString::fromLatin1(KestrovaSupportMail));
   if (g_opener)
     g_opener(url);
@@ -63,29 +69,31 @@ void TfrmAbout::lblContractClick() {
     QDesktopServices::openUrl(url);
 }
 
-bool TfrmAbout::eventFilter(QObject *watched, QEvent *e) {
+bool TfrmAbout::eventFilter(QObject *watched, QEvent *e)
+{
   if (watched == lblContract) {
     switch (e->type()) {
-      case QEvent::Enter:
-      case QEvent::MouseMove:
-        setContractHover(true);
-        break;
-      case QEvent::Leave:
-        setContractHover(false);
-        break;
-      case QEvent::MouseButtonRelease:
-        if (static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton &&
-            lblContract->rect().contains(static_cast<QMouseEvent *>(e)->position().toPoint()))
-          lblContractClick();
-        break;
-      default:
-        break;
+    case QEvent::Enter:
+    case QEvent::MouseMove:
+      setContractHover(true);
+      break;
+    case QEvent::Leave:
+      setContractHover(false);
+      break;
+    case QEvent::MouseButtonRelease:
+      if (static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton &&
+          lblContract->rect().contains(static_cast<QMouseEvent *>(e)->position().toPoint()))
+        lblContractClick();
+      break;
+    default:
+      break;
     }
   }
   return TfrmWinTemplate::eventFilter(watched, e);
 }
 
-void TfrmAbout::SetUrlOpenerForTests(std::function<void(const QUrl &)> opener) {
+void TfrmAbout::SetUrlOpenerForTests(std::function<void(const QUrl &)> opener)
+{
   g_opener = std::move(opener);
 }
 

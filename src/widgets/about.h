@@ -12,7 +12,7 @@ public:
 
   QLabel *ProgramIcon = nullptr;
   QLabel *ProductName = nullptr;
-  QLabel *Version = nullptr;      // "版本:" + the program's version
+  QLabel *Version = nullptr;  // "版本:" + the program's version
   QLabel *lblCompany = nullptr;
   QLabel *Comments = nullptr;     // "联系方式："
   QLabel *lblContract = nullptr;  // the support address

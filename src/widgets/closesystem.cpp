@@ -9,7 +9,8 @@
 #include <QLabel>
 #include <QRadioButton>
 
-TfrmCloseSystem::TfrmCloseSystem(QWidget *owner) : TfrmWinTemplate(owner, QSize(312, 220)) {
+TfrmCloseSystem::TfrmCloseSystem(QWidget *owner) : TfrmWinTemplate(owner, QSize(312, 220))
+{
   setCaption(QStringLiteral("Kestrova提示"));
   AddText(pnlMain, QStringLiteral("您点击了关闭按钮，您是想："), QPoint(24, 23));
   RadioButton1 = new QRadioButton(QStringLiteral("最小化到托盘(挂机可优先升级新游戏)"), pnlMain);
@@ -21,16 +22,19 @@ TfrmCloseSystem::TfrmCloseSystem(QWidget *owner) : TfrmWinTemplate(owner, QSize(
   RadioButton1->move(36, 54);
   RadioButton2->move(36, 85);
   RadioButton2->setChecked(true);
-  limgOk = AddButton(pnlMain, QStringLiteral("ok"), QRect(38, 120, 80, 26), [this] { limgOkClick(); });
+  limgOk =
+      AddButton(pnlMain, QStringLiteral("ok"), QRect(38, 120, 80, 26), [this] { limgOkClick(); });
   limgCancel = AddButton(pnlMain, QStringLiteral("cancel"), QRect(132, 120, 80, 26),
                          [this] { limgCancelClick(); });
 }
 
-void TfrmCloseSystem::limgOkClick() {
+void TfrmCloseSystem::limgOkClick()
+{
   if (RadioButton1->isChecked()) {
     // A failed write (local.ini missing) keeps the choice for this run only.
     CloseMode = QStringLiteral("0");
-    WriteIniValue(LocalIniFile, QString::fromLatin1(LocalIniSection), QStringLiteral("8"), CloseMode);
+    WriteIniValue(LocalIniFile, QString::fromLatin1(LocalIniSection), QStringLiteral("8"),
+                  CloseMode);
   }
   Tag = 1;
   close();
@@ -38,7 +42,8 @@ void TfrmCloseSystem::limgOkClick() {
 
 void TfrmCloseSystem::limgCancelClick() { close(); }
 
-CloseSystemChoice ShowCloseSystem(QWidget *owner) {
+CloseSystemChoice ShowCloseSystem(QWidget *owner)
+{
   auto *dlg = new TfrmCloseSystem(owner);
   bool tray = false;
   const int tag = TfrmWinTemplate::RunModal(dlg, [&tray](TfrmWinTemplate *closed) {

@@ -13,7 +13,8 @@ constexpr int kPlainHeight = 40;  // a label up to this high leaves the height
 
 // Messages spell a line break as "\n\r" (line feed, carriage return); the
 // label shows each such pair, and any lone carriage return, as one break.
-QString DisplayText(QString text) {
+QString DisplayText(QString text)
+{
   text.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -22,7 +23,8 @@ QString DisplayText(QString text) {
 
 }  // namespace
 
-int HalfToEven(int difference) {
+int HalfToEven(int difference)
+{
   const int half = difference / 2;  // truncated toward zero
   if (difference % 2 == 0)
     return half;
@@ -33,22 +35,26 @@ int HalfToEven(int difference) {
 
 // --- TfrmHint ------------------------------------------------------------------
 
-TfrmHint::TfrmHint(QWidget *owner) : TfrmWinTemplate(owner, QSize(250, 173)) {
+TfrmHint::TfrmHint(QWidget *owner) : TfrmWinTemplate(owner, QSize(250, 173))
+{
   setCaption(QStringLiteral("Kestrova提示"));
   lblHint = AddText(pnlMain, QString(), QPoint(24, 23));
   lblHint->setObjectName(QStringLiteral("lblHint"));
   lblHint->setTextFormat(Qt::PlainText);
-  limgOk = AddButton(pnlMain, QStringLiteral("ok"), QRect(71, 75, 80, 26), [this] { limgOkClick(); });
+  limgOk =
+      AddButton(pnlMain, QStringLiteral("ok"), QRect(71, 75, 80, 26), [this] { limgOkClick(); });
   m_buttons = {limgOk};
 }
 
-void TfrmHint::setText(const QString &text) {
+void TfrmHint::setText(const QString &text)
+{
   lblHint->setText(DisplayText(text));
   lblHint->adjustSize();
   FitText();
 }
 
-void TfrmHint::FitText() {
+void TfrmHint::FitText()
+{
   const int needed = lblHint->width() + kTextMargin;
   if (width() < needed) {
     const int shift = HalfToEven(needed - width());
@@ -69,14 +75,16 @@ void TfrmHint::limgOkClick() { close(); }
 
 // --- TfrmMessageBox ------------------------------------------------------------
 
-TfrmMessageBox::TfrmMessageBox(QWidget *owner) : TfrmHint(owner) {
+TfrmMessageBox::TfrmMessageBox(QWidget *owner) : TfrmHint(owner)
+{
   limgOk->move(24, 75);
   limgCancel = AddButton(pnlMain, QStringLiteral("cancel"), QRect(118, 75, 80, 26),
                          [this] { limgCancelClick(); });
   m_buttons = {limgOk, limgCancel};
 }
 
-void TfrmMessageBox::limgOkClick() {
+void TfrmMessageBox::limgOkClick()
+{
   Tag = 1;
   close();
 }
@@ -85,7 +93,8 @@ void TfrmMessageBox::limgCancelClick() { close(); }
 
 // --- the shared routines -----------------------------------------------------------
 
-void ShowInfoBox(const QString &text, QWidget *owner) {
+void ShowInfoBox(const QString &text, QWidget *owner)
+{
   if (g_recorder) {
     g_recorder->entries.append({ScopedDialogRecorder::Entry::Info, text});
     return;
@@ -95,7 +104,8 @@ void ShowInfoBox(const QString &text, QWidget *owner) {
   TfrmWinTemplate::RunModal(box);
 }
 
-bool AskYesNo(const QString &text, QWidget *owner) {
+bool AskYesNo(const QString &text, QWidget *owner)
+{
   if (g_recorder) {
     g_recorder->entries.append({ScopedDialogRecorder::Entry::YesNo, text});
     if (!g_recorder->answers.isEmpty())
@@ -110,13 +120,15 @@ bool AskYesNo(const QString &text, QWidget *owner) {
 // --- test seam -------------------------------------------------------------------------
 
 ScopedDialogRecorder::ScopedDialogRecorder(bool answer)
-    : defaultAnswer(answer), m_previous(g_recorder) {
+    : defaultAnswer(answer), m_previous(g_recorder)
+{
   g_recorder = this;
 }
 
 ScopedDialogRecorder::~ScopedDialogRecorder() { g_recorder = m_previous; }
 
-QStringList ScopedDialogRecorder::infoTexts() const {
+QStringList ScopedDialogRecorder::infoTexts() const
+{
   QStringList out;
   for (const Entry &e : entries)
     if (e.kind == Entry::Info)
@@ -124,7 +136,8 @@ QStringList ScopedDialogRecorder::infoTexts() const {
   return out;
 }
 
-QStringList ScopedDialogRecorder::questions() const {
+QStringList ScopedDialogRecorder::questions() const
+{
   QStringList out;
   for (const Entry &e : entries)
     if (e.kind == Entry::YesNo)

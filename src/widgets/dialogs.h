@@ -50,7 +50,7 @@ public:
   ScopedDialogRecorder &operator=(const ScopedDialogRecorder &) = delete;
 
   QList<Entry> entries;
-  QList<bool> answers;   // consumed front first by AskYesNo
+  QList<bool> answers;  // consumed front first by AskYesNo
   bool defaultAnswer;
 
   // Texts of the ShowInfoBox calls, in order.

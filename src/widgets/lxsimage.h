@@ -113,8 +113,7 @@ public:
   // Binds `img` to base name `base` and shows base + `designDigit` as the
   // design-time picture, leaving Tag at 0.  Pass designDigit < 0 to keep the
   // control's current picture.
-  SkinButton(tLxsimage *img, const QString &base, Option option = Plain,
-             int designDigit = 1);
+  SkinButton(tLxsimage *img, const QString &base, Option option = Plain, int designDigit = 1);
 
   tLxsimage *image() const { return m_img; }
   QString base() const { return m_base; }

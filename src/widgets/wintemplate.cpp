@@ -6,8 +6,8 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -28,13 +28,15 @@ const QColor kOutline(128, 128, 128);
 // dialog; it lets the mouse through.
 class Outline : public QWidget {
 public:
-  explicit Outline(QWidget *parent) : QWidget(parent) {
+  explicit Outline(QWidget *parent) : QWidget(parent)
+  {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
   }
 
 protected:
-  void paintEvent(QPaintEvent *) override {
+  void paintEvent(QPaintEvent *) override
+  {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(kOutline, 1));
@@ -44,7 +46,8 @@ protected:
   }
 };
 
-tLxsimage *Piece(QWidget *parent, const QString &skin, bool stretch) {
+tLxsimage *Piece(QWidget *parent, const QString &skin, bool stretch)
+{
   auto *img = new tLxsimage(parent);
   img->setStretch(stretch);
   LoadSkinImage(img, skin);
@@ -54,14 +57,16 @@ tLxsimage *Piece(QWidget *parent, const QString &skin, bool stretch) {
 // Drags the dialog by hand where the window system cannot move it for us.
 class CaptionDrag : public QObject {
 public:
-  CaptionDrag(TfrmWinTemplate *dlg, QWidget *handle) : QObject(handle), m_dlg(dlg) {
+  CaptionDrag(TfrmWinTemplate *dlg, QWidget *handle) : QObject(handle), m_dlg(dlg)
+  {
     handle->installEventFilter(this);
   }
   bool active = false;
   QPoint offset;
 
 protected:
-  bool eventFilter(QObject *, QEvent *e) override {
+  bool eventFilter(QObject *, QEvent *e) override
+  {
     if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
       // Where the mouse holds the dialog; the press handler decides whether
       // the dialog follows it.
@@ -85,7 +90,8 @@ private:
 }  // namespace
 
 TfrmWinTemplate::TfrmWinTemplate(QWidget *owner, QSize clientSize)
-    : QDialog(owner ? owner : MainWindow(), Qt::Dialog | Qt::FramelessWindowHint) {
+    : QDialog(owner ? owner : MainWindow(), Qt::Dialog | Qt::FramelessWindowHint)
+{
   setAttribute(Qt::WA_DeleteOnClose);
   setFont(DialogFont());
 
@@ -132,7 +138,8 @@ TfrmWinTemplate::TfrmWinTemplate(QWidget *owner, QSize clientSize)
 
 TfrmWinTemplate::~TfrmWinTemplate() = default;
 
-void TfrmWinTemplate::setCaption(const QString &caption) {
+void TfrmWinTemplate::setCaption(const QString &caption)
+{
   lblWinCaptial->setText(caption);
   lblWinCaptial->adjustSize();
   setWindowTitle(caption);
@@ -140,19 +147,22 @@ void TfrmWinTemplate::setCaption(const QString &caption) {
 
 QString TfrmWinTemplate::caption() const { return lblWinCaptial->text(); }
 
-void TfrmWinTemplate::imgTopMouseDown(Qt::MouseButton button) {
+void TfrmWinTemplate::imgTopMouseDown(Qt::MouseButton button)
+{
   m_systemMove = false;
   if (button != Qt::LeftButton || isMaximized())
     return;
   // Let the window system move the window with the mouse, as a caption drag
   // does; when it cannot, the dialog follows the mouse itself.
   if (QWindow *w = windowHandle())
-    m_systemMove = QGuiApplication::platformName() != QLatin1String("offscreen") && w->startSystemMove();
+    m_systemMove =
+        QGuiApplication::platformName() != QLatin1String("offscreen") && w->startSystemMove();
 }
 
 void TfrmWinTemplate::limgCloseClick() { close(); }
 
-void TfrmWinTemplate::layoutFrame() {
+void TfrmWinTemplate::layoutFrame()
+{
   const int w = width(), h = height();
   const int middle = qMax(0, h - kTitleHeight - kBottomHeight);
   imgTopLeft->setGeometry(0, 0, kTitleEdge, kTitleHeight);
@@ -177,18 +187,21 @@ void TfrmWinTemplate::layoutFrame() {
   setMask(QRegion(shape.toFillPolygon().toPolygon()));
 }
 
-void TfrmWinTemplate::resizeEvent(QResizeEvent *e) {
+void TfrmWinTemplate::resizeEvent(QResizeEvent *e)
+{
   QDialog::resizeEvent(e);
   layoutFrame();
 }
 
-void TfrmWinTemplate::paintEvent(QPaintEvent *e) {
+void TfrmWinTemplate::paintEvent(QPaintEvent *e)
+{
   QDialog::paintEvent(e);
   QPainter p(this);
   p.fillRect(rect(), Qt::white);
 }
 
-void TfrmWinTemplate::showEvent(QShowEvent *e) {
+void TfrmWinTemplate::showEvent(QShowEvent *e)
+{
   if (!centred) {
     centred = true;
     centreOnMainWindow();
@@ -196,7 +209,8 @@ void TfrmWinTemplate::showEvent(QShowEvent *e) {
   QDialog::showEvent(e);
 }
 
-void TfrmWinTemplate::centreOnMainWindow() {
+void TfrmWinTemplate::centreOnMainWindow()
+{
   QWidget *main = parentWidget() ? parentWidget()->window() : nullptr;
   if (!main || !main->isVisible())
     main = MainWindow();
@@ -212,12 +226,14 @@ void TfrmWinTemplate::centreOnMainWindow() {
   move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
-void TfrmWinTemplate::closeEvent(QCloseEvent *e) {
+void TfrmWinTemplate::closeEvent(QCloseEvent *e)
+{
   // Closing never sets the result.
   QDialog::closeEvent(e);
 }
 
-void TfrmWinTemplate::keyPressEvent(QKeyEvent *e) {
+void TfrmWinTemplate::keyPressEvent(QKeyEvent *e)
+{
   if (e->key() == Qt::Key_Escape) {
     close();
     return;
@@ -226,7 +242,8 @@ void TfrmWinTemplate::keyPressEvent(QKeyEvent *e) {
 }
 
 int TfrmWinTemplate::RunModal(TfrmWinTemplate *dlg,
-                              const std::function<void(TfrmWinTemplate *)> &beforeDestroy) {
+                              const std::function<void(TfrmWinTemplate *)> &beforeDestroy)
+{
   dlg->setAttribute(Qt::WA_DeleteOnClose, false);
   dlg->Tag = 0;
   if (g_modalHook) {
@@ -249,14 +266,17 @@ int TfrmWinTemplate::RunModal(TfrmWinTemplate *dlg,
 void TfrmWinTemplate::SetMainWindow(QWidget *mainWindow) { g_mainWindow = mainWindow; }
 QWidget *TfrmWinTemplate::MainWindow() { return g_mainWindow.data(); }
 
-void TfrmWinTemplate::SetModalHook(std::function<void(TfrmWinTemplate *)> hook) {
+void TfrmWinTemplate::SetModalHook(std::function<void(TfrmWinTemplate *)> hook)
+{
   g_modalHook = std::move(hook);
 }
 
-QFont TfrmWinTemplate::DialogFont(int pixelSize, bool bold) {
+QFont TfrmWinTemplate::DialogFont(int pixelSize, bool bold)
+{
   // "宋体" where it exists; the WenQuanYi face is the installed stand-in.
   QFont f;
-  f.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("WenQuanYi Zen Hei")});
+  f.setFamilies(
+      {QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("WenQuanYi Zen Hei")});
   f.setPixelSize(pixelSize);
   f.setBold(bold);
   return f;
@@ -264,7 +284,8 @@ QFont TfrmWinTemplate::DialogFont(int pixelSize, bool bold) {
 
 QColor TfrmWinTemplate::TextColour() { return QColor(157, 157, 157); }
 
-void TfrmWinTemplate::StyleText(QWidget *w) {
+void TfrmWinTemplate::StyleText(QWidget *w)
+{
   w->setFont(DialogFont());
   QPalette pal = w->palette();
   pal.setColor(QPalette::WindowText, TextColour());
@@ -272,7 +293,8 @@ void TfrmWinTemplate::StyleText(QWidget *w) {
   w->setPalette(pal);
 }
 
-QLabel *TfrmWinTemplate::AddText(QWidget *parent, const QString &text, QPoint at) {
+QLabel *TfrmWinTemplate::AddText(QWidget *parent, const QString &text, QPoint at)
+{
   auto *l = new QLabel(text, parent);
   StyleText(l);
   l->move(at);
@@ -281,7 +303,8 @@ QLabel *TfrmWinTemplate::AddText(QWidget *parent, const QString &text, QPoint at
 }
 
 tLxsimage *TfrmWinTemplate::AddButton(QWidget *parent, const QString &skin, const QRect &geometry,
-                                      std::function<void()> onClick) {
+                                      std::function<void()> onClick)
+{
   auto *img = new tLxsimage(parent);
   img->setGeometry(geometry);
   img->setCursor(Qt::PointingHandCursor);

@@ -17,32 +17,31 @@ inline void PrintTo(const QByteArray &b, std::ostream *os) { *os << '"' << b.toS
 
 inline QByteArray ReadBytes(const QString &path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 inline bool WriteBytes(const QString &path, const QByteArray &bytes)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 // A temporary program folder (ending in '/') and globals at their initial
 // values, for every test of the fixture.
-class AppDirTest : public ::testing::Test
-{
+class AppDirTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(tmp_.isValid());
-        ResetGlobals();
-        dir_ = tmp_.path() + u'/';
-    }
-    void TearDown() override { ResetGlobals(); }
+  void SetUp() override
+  {
+    ASSERT_TRUE(tmp_.isValid());
+    ResetGlobals();
+    dir_ = tmp_.path() + u'/';
+  }
+  void TearDown() override { ResetGlobals(); }
 
-    QString Path(const QString &relative) const { return dir_ + relative; }
+  QString Path(const QString &relative) const { return dir_ + relative; }
 
-    QTemporaryDir tmp_;
-    QString dir_;
+  QTemporaryDir tmp_;
+  QString dir_;
 };

@@ -7,21 +7,26 @@
 
 namespace {
 
-std::string Line(const std::string &text, const std::string &key) {
+std::string Line(const std::string &text, const std::string &key)
+{
   auto at = text.find("\n" + key + "=");
-  if (at == std::string::npos) return "<none>";
+  if (at == std::string::npos)
+    return "<none>";
   at += key.size() + 2;
   return text.substr(at, text.find('\n', at) - at);
 }
 
-std::string LibraryFolder() {
+std::string LibraryFolder()
+{
   char resolved[PATH_MAX];
-  if (realpath(KESTROVA_ENGINE_LIB, resolved) == nullptr) return "";
+  if (realpath(KESTROVA_ENGINE_LIB, resolved) == nullptr)
+    return "";
   std::string s = resolved;
   return s.substr(0, s.rfind('/'));
 }
 
-TEST_F(EngineTest, SetPcRunWritesAndRemovesTheAutostartEntry) {
+TEST_F(EngineTest, SetPcRunWritesAndRemovesTheAutostartEntry)
+{
   const std::string entry = dir_ + "config/autostart/kestrova.desktop";
   ASSERT_TRUE(SetPcRun(1));
   const std::string text = ReadAll(entry);
@@ -38,11 +43,13 @@ TEST_F(EngineTest, SetPcRunWritesAndRemovesTheAutostartEntry) {
   EXPECT_TRUE(SetPcRun(0));  // nothing to remove is no failure
 }
 
-TEST_F(EngineTest, AutostartEntryQuotesAnAwkwardFolder) {
+TEST_F(EngineTest, AutostartEntryQuotesAnAwkwardFolder)
+{
   // A copy of the library in a folder whose name needs quoting in Exec.
   const std::string folder = dir_ + "my games $HOME \"100%\" back\\slash";
   ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
-  ASSERT_TRUE(QFile::copy(QString::fromUtf8(KESTROVA_ENGINE_LIB), QString::fromStdString(folder + "/libkestrova.so")));
+  ASSERT_TRUE(QFile::copy(QString::fromUtf8(KESTROVA_ENGINE_LIB),
+                          QString::fromStdString(folder + "/libkestrova.so")));
   void *copy = dlopen((folder + "/libkestrova.so").c_str(), RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(copy, nullptr) << dlerror();
   auto setPcRun = reinterpret_cast<decltype(&SetPcRun)>(dlsym(copy, "SetPcRun"));
@@ -52,12 +59,14 @@ TEST_F(EngineTest, AutostartEntryQuotesAnAwkwardFolder) {
   // Inside the quotes '$', '"' and '\' are escaped and '%' doubled; then every
   // backslash is doubled once more as the file's own escape.
   EXPECT_EQ(Line(text, "Exec"),
-            "\"" + dir_ + "my games \\\\$HOME \\\\\"100%%\\\\\" back\\\\\\\\slash/kestrova\" -start");
+            "\"" + dir_ +
+                "my games \\\\$HOME \\\\\"100%%\\\\\" back\\\\\\\\slash/kestrova\" -start");
   EXPECT_EQ(Line(text, "TryExec"), dir_ + "my games $HOME \"100%\" back\\\\slash/kestrova");
   dlclose(copy);
 }
 
-TEST(EngineAutostart, WorksWithoutStartingTheEngine) {
+TEST(EngineAutostart, WorksWithoutStartingTheEngine)
+{
   QTemporaryDir tmp;
   ASSERT_TRUE(tmp.isValid());
   setenv("XDG_CONFIG_HOME", tmp.path().toUtf8().constData(), 1);

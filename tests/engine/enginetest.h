@@ -26,26 +26,31 @@ struct Event {
 
 class Recorder {
 public:
-  static Recorder &Get() {
+  static Recorder &Get()
+  {
     static Recorder r;
     return r;
   }
-  void reset() {
+  void reset()
+  {
     std::lock_guard lock(mx_);
     events_.clear();
   }
-  std::vector<Event> events() const {
+  std::vector<Event> events() const
+  {
     std::lock_guard lock(mx_);
     return events_;
   }
   // Waits until pred(events) holds; false on time-out.
   bool waitFor(const std::function<bool(const std::vector<Event> &)> &pred,
-               std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+               std::chrono::milliseconds limit = std::chrono::seconds(30))
+  {
     std::unique_lock lock(mx_);
     return cv_.wait_for(lock, limit, [&] { return pred(events_); });
   }
   // The percent of the first task end of `id` (waits for it); -1000 if none came.
-  int taskEnd(int id, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+  int taskEnd(int id, std::chrono::milliseconds limit = std::chrono::seconds(30))
+  {
     int percent = -1000;
     waitFor(
         [&](const std::vector<Event> &es) {
@@ -60,19 +65,25 @@ public:
         limit);
     return percent;
   }
-  int count(char kind, int id) const {
+  int count(char kind, int id) const
+  {
     int n = 0;
-    for (const Event &e : events()) n += e.kind == kind && (kind != 'T' || e.a == id);
+    for (const Event &e : events())
+      n += e.kind == kind && (kind != 'T' || e.a == id);
     return n;
   }
 
-  static void OnVersion(int32_t a, int32_t b, int32_t c, int32_t d) { Get().add({'V', a, b, c, d}); }
+  static void OnVersion(int32_t a, int32_t b, int32_t c, int32_t d)
+  {
+    Get().add({'V', a, b, c, d});
+  }
   static void OnSignIn(int32_t a, int32_t b, int32_t c, int32_t d) { Get().add({'S', a, b, c, d}); }
   static void OnSpare(int32_t, int32_t) {}
   static void OnTaskEnd(int32_t id, int32_t percent) { Get().add({'T', id, percent, 0, 0}); }
 
 private:
-  void add(Event e) {
+  void add(Event e)
+  {
     {
       std::lock_guard lock(mx_);
       events_.push_back(e);
@@ -84,27 +95,35 @@ private:
   std::vector<Event> events_;
 };
 
-inline std::string ReadAll(const std::string &path) {
+inline std::string ReadAll(const std::string &path)
+{
   std::ifstream in(path, std::ios::binary);
-  if (!in) return "<missing>";
+  if (!in)
+    return "<missing>";
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
 }
 
-inline bool Exists(const std::string &path) { return QFileInfo::exists(QString::fromStdString(path)); }
+inline bool Exists(const std::string &path)
+{
+  return QFileInfo::exists(QString::fromStdString(path));
+}
 
 // Names in a folder (without . and ..).
-inline std::vector<std::string> Entries(const std::string &dir) {
+inline std::vector<std::string> Entries(const std::string &dir)
+{
   std::vector<std::string> names;
-  for (const QString &n : QDir(QString::fromStdString(dir)).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+  for (const QString &n : QDir(QString::fromStdString(dir))
+                              .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
     names.push_back(n.toStdString());
   return names;
 }
 
 class EngineTest : public ::testing::Test {
 protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     ASSERT_TRUE(tmp_.isValid());
     dir_ = tmp_.path().toStdString() + "/";
     setenv("XDG_DATA_HOME", (dir_ + "data").c_str(), 1);
@@ -117,11 +136,14 @@ protected:
   }
   void TearDown() override { UnInitkestrova(); }
 
-  static bool Init() {
-    return Initkestrova(16783119, &Recorder::OnVersion, &Recorder::OnSignIn, &Recorder::OnSpare, &Recorder::OnTaskEnd);
+  static bool Init()
+  {
+    return Initkestrova(16783119, &Recorder::OnVersion, &Recorder::OnSignIn, &Recorder::OnSpare,
+                        &Recorder::OnTaskEnd);
   }
   // A folder for downloads, made on demand.
-  std::string cache() {
+  std::string cache()
+  {
     QDir().mkpath(QString::fromStdString(dir_ + "cache"));
     return dir_ + "cache/";
   }

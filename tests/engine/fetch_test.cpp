@@ -17,26 +17,28 @@ protected:
   TestServer server_;
 };
 
-bool NoPartFiles(const std::string &dir) {
+bool NoPartFiles(const std::string &dir)
+{
   for (const std::string &name : Entries(dir)) {
-    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".part") == 0) return false;
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".part") == 0)
+      return false;
   }
   return true;
 }
 
-TEST_F(FetchTest, CompletesFromEveryKindOfServer) {
+TEST_F(FetchTest, CompletesFromEveryKindOfServer)
+{
   struct Case {
     const char *route;
     std::size_t size;
     int requests;  // requests the server must have seen
   } cases[] = {
-      {"/data/", 300000, 1},
-      {"/data/", 0, 1},           // an empty file is a complete file too
-      {"/redirect/", 70000, 1},   // plus the redirect target
-      {"/flaky/", 50000, 3},      // two 503 answers, retried
-      {"/cut/", 400000, 2},       // broken off, resumed with a range
+      {"/data/", 300000, 1},       {"/data/", 0, 1},  // an empty file is a complete file too
+      {"/redirect/", 70000, 1},                       // plus the redirect target
+      {"/flaky/", 50000, 3},                          // two 503 answers, retried
+      {"/cut/", 400000, 2},                           // broken off, resumed with a range
       {"/cutnorange/", 400000, 2},  // broken off, server ignores ranges: starts over
-      {"/chunked/", 200000, 1},   // size never told
+      {"/chunked/", 200000, 1},     // size never told
   };
   int id = 100;
   for (const Case &c : cases) {
@@ -62,19 +64,19 @@ TEST_F(FetchTest, CompletesFromEveryKindOfServer) {
   EXPECT_NE(ranges[1], "bytes=0-");
   EXPECT_TRUE(NoPartFiles(cache()));
   UnInitkestrova();
-  for (int i = 101; i <= id; ++i) EXPECT_EQ(Recorder::Get().count('T', i), 1) << i;
+  for (int i = 101; i <= id; ++i)
+    EXPECT_EQ(Recorder::Get().count('T', i), 1) << i;
 }
 
-TEST_F(FetchTest, FailureEndsBelowHundredWithNoFile) {
+TEST_F(FetchTest, FailureEndsBelowHundredWithNoFile)
+{
   struct Case {
     std::string route;
     int requests;  // 0: not checked
   } cases[] = {
-      {"/status/404", 1},  // not retried
-      {"/status/403", 1},
-      {"/status/503", 3},  // retried twice, then given up
-      {"/broken/300000", 3},
-      {"/stall/300000", 3},  // low-speed time-out, each attempt
+      {"/status/404", 1},                           // not retried
+      {"/status/403", 1},    {"/status/503", 3},    // retried twice, then given up
+      {"/broken/300000", 3}, {"/stall/300000", 3},  // low-speed time-out, each attempt
       {"/nothing-here", 0},
   };
   const std::string dead = "http://127.0.0.1:9/x.swf";  // nobody listens on the discard port
@@ -99,11 +101,13 @@ TEST_F(FetchTest, FailureEndsBelowHundredWithNoFile) {
   EXPECT_TRUE(Entries(cache()).empty());
 }
 
-TEST_F(FetchTest, ThreeTasksRunSideBySide) {
+TEST_F(FetchTest, ThreeTasksRunSideBySide)
+{
   const std::size_t sizes[] = {900000, 1000000, 1100000};
   for (int i = 0; i < 3; ++i) {
     const std::string path = cache() + "c" + std::to_string(i);
-    ASSERT_TRUE(NewDownload(300 + i, server_.url("/slow/" + std::to_string(sizes[i])).c_str(), path.c_str()));
+    ASSERT_TRUE(NewDownload(300 + i, server_.url("/slow/" + std::to_string(sizes[i])).c_str(),
+                            path.c_str()));
   }
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(Recorder::Get().taskEnd(300 + i), 100);
@@ -111,20 +115,25 @@ TEST_F(FetchTest, ThreeTasksRunSideBySide) {
   }
   EXPECT_EQ(server_.maxInFlight(), 3);
   UnInitkestrova();
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(Recorder::Get().count('T', 300 + i), 1);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(Recorder::Get().count('T', 300 + i), 1);
 }
 
-TEST_F(FetchTest, ProgressOnlyGrows) {
+TEST_F(FetchTest, ProgressOnlyGrows)
+{
   struct Case {
     std::string route;
     int32_t total;  // while running
-  } cases[] = {{"/slow/600000", 600000}, {"/cut/900000?pace=3", 900000},
-                 {"/cutnorange/900000?pace=3", 900000}, {"/chunked/600000?pace=3", 0}};
+  } cases[] = {{"/slow/600000", 600000},
+               {"/cut/900000?pace=3", 900000},
+               {"/cutnorange/900000?pace=3", 900000},
+               {"/chunked/600000?pace=3", 0}};
   int id = 400;
   for (const Case &c : cases) {
     SCOPED_TRACE(c.route);
     ++id;
-    ASSERT_TRUE(NewDownload(id, server_.url(c.route).c_str(), (cache() + std::to_string(id)).c_str()));
+    ASSERT_TRUE(
+        NewDownload(id, server_.url(c.route).c_str(), (cache() + std::to_string(id)).c_str()));
     std::vector<int32_t> seen;
     while (Recorder::Get().count('T', id) == 0) {
       int32_t percent = 0, spare = 0, total = 0;
@@ -146,11 +155,13 @@ TEST_F(FetchTest, ProgressOnlyGrows) {
   }
 }
 
-TEST_F(FetchTest, StopCancelsAndLeavesNothing) {
+TEST_F(FetchTest, StopCancelsAndLeavesNothing)
+{
   const std::string path = cache() + "500.flv";
   ASSERT_TRUE(NewDownload(500, server_.url("/slow/8000000").c_str(), path.c_str()));
   int32_t percent = 0, spare = 0, total = 0;
-  while (GetProgInfo(500, &percent, &spare, &total) && spare == 0) std::this_thread::sleep_for(5ms);
+  while (GetProgInfo(500, &percent, &spare, &total) && spare == 0)
+    std::this_thread::sleep_for(5ms);
   EXPECT_TRUE(StopDownload(500));
   // Once StopDownload returns, the task is over and its file gone.
   EXPECT_EQ(Recorder::Get().count('T', 500), 1);
@@ -164,7 +175,8 @@ TEST_F(FetchTest, StopCancelsAndLeavesNothing) {
   EXPECT_EQ(Recorder::Get().count('T', 500), 1);
 }
 
-TEST_F(FetchTest, SameIdAndPathIsOneTask) {
+TEST_F(FetchTest, SameIdAndPathIsOneTask)
+{
   const std::string path = cache() + "600.swf";
   ASSERT_TRUE(NewDownload(600, server_.url("/slow/300000").c_str(), path.c_str()));
   ASSERT_TRUE(NewDownload(600, server_.url("/slow/300000").c_str(), path.c_str()));
@@ -182,7 +194,8 @@ TEST_F(FetchTest, SameIdAndPathIsOneTask) {
   EXPECT_TRUE(NoPartFiles(cache()));
 }
 
-TEST_F(FetchTest, UninitDuringTransfersStopsEverythingSilently) {
+TEST_F(FetchTest, UninitDuringTransfersStopsEverythingSilently)
+{
   ASSERT_TRUE(NewDownload(700, server_.url("/slow/8000000").c_str(), (cache() + "700").c_str()));
   ASSERT_TRUE(NewDownload(701, server_.url("/stall/8000000").c_str(), (cache() + "701").c_str()));
   const std::string portal = server_.url("/portal");  // never answers
@@ -208,10 +221,13 @@ TEST_F(FetchTest, UninitDuringTransfersStopsEverythingSilently) {
   EXPECT_EQ(Recorder::Get().taskEnd(703), 100);
 }
 
-TEST_F(FetchTest, BadInputIsRefused) {
+TEST_F(FetchTest, BadInputIsRefused)
+{
   const std::string ok = server_.url("/data/10");
   const std::string file = cache() + "plain-file";
-  { std::ofstream(file) << "x"; }
+  {
+    std::ofstream(file) << "x";
+  }
   struct Case {
     const char *url;
     std::string path;
@@ -223,9 +239,9 @@ TEST_F(FetchTest, BadInputIsRefused) {
       {"file:///etc/passwd", cache() + "a"},
       {"http://", cache() + "a"},
       {ok.c_str(), ""},
-      {ok.c_str(), cache()},                   // a folder, no file name
+      {ok.c_str(), cache()},                                // a folder, no file name
       {ok.c_str(), cache().substr(0, cache().size() - 1)},  // an existing folder
-      {ok.c_str(), file + "/sub/a.swf"},       // below a plain file: cannot be made
+      {ok.c_str(), file + "/sub/a.swf"},                    // below a plain file: cannot be made
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(std::string(c.url ? c.url : "(null)") + " -> " + c.path);
@@ -247,7 +263,8 @@ TEST_F(FetchTest, BadInputIsRefused) {
   EXPECT_EQ(Recorder::Get().count('T', 800), 0);
 }
 
-TEST_F(FetchTest, FullDiskFailsTheTaskAndLeavesNoFile) {
+TEST_F(FetchTest, FullDiskFailsTheTaskAndLeavesNoFile)
+{
   // A file size limit makes writes fail as a full disk does.
   std::signal(SIGXFSZ, SIG_IGN);
   rlimit old{};
@@ -265,7 +282,8 @@ TEST_F(FetchTest, FullDiskFailsTheTaskAndLeavesNoFile) {
   EXPECT_EQ(server_.requests("/data/400000"), 1);  // not retried
 }
 
-TEST(EngineNotStarted, EverythingButAutostartIsRefused) {
+TEST(EngineNotStarted, EverythingButAutostartIsRefused)
+{
   char buffer[1024] = "unchanged";
   int32_t p, s, t;
   EXPECT_FALSE(NewDownload(1, "http://127.0.0.1:9/a.swf", "/tmp/kestrova-never/a.swf"));

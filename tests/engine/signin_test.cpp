@@ -18,7 +18,8 @@ protected:
 const char *const kSignIn = "/portal/engine/signin";
 const char *const kVersion = "/portal/engine/version";
 
-TEST_F(SignInTest, ReportsWhatThePortalAnswers) {
+TEST_F(SignInTest, ReportsWhatThePortalAnswers)
+{
   const std::string good = "action=2\ncatalog=2046\nservice=7\nupdater=1005\n";
   struct Case {
     const char *name;
@@ -29,17 +30,46 @@ TEST_F(SignInTest, ReportsWhatThePortalAnswers) {
     std::vector<int> expectSignIn;   // result, user, points, level
     std::vector<int> expectVersion;  // empty: no version report
   } cases[] = {
-      {"signed in", 200, "result=0\nuser=7\npoints=120\nlevel=3\n", 200, good, {0, 7, 120, 3}, {2, 2046, 7, 1005}},
-      {"no account bound", 200, "result=1\nuser=0\npoints=0\nlevel=0\n", 200, good, {1, 0, 0, 0}, {2, 2046, 7, 1005}},
-      {"refused", 200, "result=-1005\r\nuser=0\r\npoints=0\r\nlevel=0\r\n", 200, good, {-1005, 0, 0, 0}, {2, 2046, 7, 1005}},
-      {"blanks and order", 200, "\n level = 4 \npoints=9\nuser=12\nresult=0\nextra=anything\n", 200,
-       "updater=3\nservice=0\ncatalog=1\naction=1460\n", {0, 12, 9, 4}, {1460, 1, 0, 3}},
+      {"signed in",
+       200,
+       "result=0\nuser=7\npoints=120\nlevel=3\n",
+       200,
+       good,
+       {0, 7, 120, 3},
+       {2, 2046, 7, 1005}},
+      {"no account bound",
+       200,
+       "result=1\nuser=0\npoints=0\nlevel=0\n",
+       200,
+       good,
+       {1, 0, 0, 0},
+       {2, 2046, 7, 1005}},
+      {"refused",
+       200,
+       "result=-1005\r\nuser=0\r\npoints=0\r\nlevel=0\r\n",
+       200,
+       good,
+       {-1005, 0, 0, 0},
+       {2, 2046, 7, 1005}},
+      {"blanks and order",
+       200,
+       "\n level = 4 \npoints=9\nuser=12\nresult=0\nextra=anything\n",
+       200,
+       "updater=3\nservice=0\ncatalog=1\naction=1460\n",
+       {0, 12, 9, 4},
+       {1460, 1, 0, 3}},
       {"html page", 200, "<html><body>maintenance</body></html>", 200, good, {-1, 0, 0, 0}, {}},
       {"result not a number", 200, "result=ok\n", 200, good, {-1, 0, 0, 0}, {}},
       {"result too big", 200, "result=4294967296\n", 200, good, {-1, 0, 0, 0}, {}},
       {"no result", 200, "user=1\n", 200, good, {-1, 0, 0, 0}, {}},
       {"server error", 500, "result=0\n", 200, good, {-1, 0, 0, 0}, {}},
-      {"version garbled", 200, "result=0\nuser=1\npoints=2\nlevel=3\n", 200, "action=1\n", {0, 1, 2, 3}, {}},
+      {"version garbled",
+       200,
+       "result=0\nuser=1\npoints=2\nlevel=3\n",
+       200,
+       "action=1\n",
+       {0, 1, 2, 3},
+       {}},
       {"version refused", 200, "result=-1004\n", 404, good, {-1004, 0, 0, 0}, {}},
   };
   for (const Case &c : cases) {
@@ -60,25 +90,30 @@ TEST_F(SignInTest, ReportsWhatThePortalAnswers) {
   }
 }
 
-TEST_F(SignInTest, SendsVersionAndAStableMachineId) {
+TEST_F(SignInTest, SendsVersionAndAStableMachineId)
+{
   server_.setAnswer(kSignIn, 200, "result=0\nuser=1\npoints=1\nlevel=1\n");
   server_.setAnswer(kVersion, 200, "action=0\ncatalog=1\nservice=1\nupdater=1\n");
-  ASSERT_TRUE(ClientLoginIn(16783119, (server_.url("/portal") + "/").c_str()));  // trailing '/' is fine
+  ASSERT_TRUE(
+      ClientLoginIn(16783119, (server_.url("/portal") + "/").c_str()));  // trailing '/' is fine
   ASSERT_TRUE(ClientLoginIn(-5, server_.url("/portal").c_str()));
   auto signIns = server_.queries(kSignIn);
   auto versions = server_.queries(kVersion);
   ASSERT_EQ(signIns.size(), 2u);
   ASSERT_EQ(versions.size(), 2u);
   std::smatch m;
-  ASSERT_TRUE(std::regex_match(signIns[0], m, std::regex("machine=([0-9a-f]{32})&version=16783119")));
+  ASSERT_TRUE(
+      std::regex_match(signIns[0], m, std::regex("machine=([0-9a-f]{32})&version=16783119")));
   const std::string machine = m[1];
   EXPECT_EQ(signIns[1], "machine=" + machine + "&version=-5");
   EXPECT_EQ(versions[0], "version=16783119");
   EXPECT_EQ(ReadAll(dir_ + "data/kestrova-engine/machine-id"), machine + "\n");
 }
 
-TEST_F(SignInTest, UnreachableOrMalformedPortalFailsAtOnce) {
-  const char *sites[] = {"http://127.0.0.1:9", nullptr, "", "not a site", "ftp://127.0.0.1/", "http://127.0.0.1:9/?a=b"};
+TEST_F(SignInTest, UnreachableOrMalformedPortalFailsAtOnce)
+{
+  const char *sites[] = {"http://127.0.0.1:9",     nullptr, "", "not a site", "ftp://127.0.0.1/",
+                         "http://127.0.0.1:9/?a=b"};
   for (const char *site : sites) {
     SCOPED_TRACE(site ? site : "(null)");
     Recorder::Get().reset();
@@ -90,10 +125,12 @@ TEST_F(SignInTest, UnreachableOrMalformedPortalFailsAtOnce) {
   }
 }
 
-TEST_F(SignInTest, ShutdownEndsAHangingSignInWithoutReport) {
+TEST_F(SignInTest, ShutdownEndsAHangingSignInWithoutReport)
+{
   // No answers set: the portal accepts and never answers.
   std::thread login([&] { EXPECT_FALSE(ClientLoginIn(1, server_.url("/portal").c_str())); });
-  while (server_.requests(kSignIn) == 0) std::this_thread::sleep_for(5ms);
+  while (server_.requests(kSignIn) == 0)
+    std::this_thread::sleep_for(5ms);
   UnInitkestrova();
   login.join();
   EXPECT_TRUE(Recorder::Get().events().empty());

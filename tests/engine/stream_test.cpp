@@ -19,10 +19,12 @@ struct Local {
 
 // Reads the address the way the download manager does: the task number is
 // what follows "P2P/" without the last four characters.
-Local ParseAddress(const char *buffer) {
+Local ParseAddress(const char *buffer)
+{
   Local l;
   std::cmatch m;
-  if (!std::regex_match(buffer, m, std::regex(R"(http://127\.0\.0\.1:(\d+)(/P2P/.*))"))) return l;
+  if (!std::regex_match(buffer, m, std::regex(R"(http://127\.0\.0\.1:(\d+)(/P2P/.*))")))
+    return l;
   l.port = std::stoi(m[1].str());
   l.path = m[2].str();
   std::string text = buffer;
@@ -33,7 +35,8 @@ Local ParseAddress(const char *buffer) {
 
 class StreamTest : public EngineTest {
 protected:
-  Local registerUrl(const std::string &url, int32_t id) {
+  Local registerUrl(const std::string &url, int32_t id)
+  {
     char buffer[1024];
     std::memset(buffer, 0, sizeof buffer);
     EXPECT_TRUE(SetProgramInfo(url.c_str(), id, 2, 2, buffer));
@@ -42,9 +45,11 @@ protected:
   TestServer server_;
 };
 
-TEST_F(StreamTest, StreamEqualsTheSource) {
-  const char *routes[] = {"/data/300000.swf", "/data/0", "/cut/400000", "/cutnorange/400000", "/chunked/250000",
-                          "/slow/500000", "/redirect/1000", "/flaky/2000"};
+TEST_F(StreamTest, StreamEqualsTheSource)
+{
+  const char *routes[] = {"/data/300000.swf",   "/data/0",         "/cut/400000",
+                          "/cutnorange/400000", "/chunked/250000", "/slow/500000",
+                          "/redirect/1000",     "/flaky/2000"};
   const std::size_t sizes[] = {300000, 0, 400000, 400000, 250000, 500000, 1000, 2000};
   for (int i = 0; i < 8; ++i) {
     SCOPED_TRACE(routes[i]);
@@ -71,16 +76,19 @@ TEST_F(StreamTest, StreamEqualsTheSource) {
     EXPECT_EQ(again->status, 410);
   }
   UnInitkestrova();
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(Recorder::Get().count('T', 1000 + i), 1);
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(Recorder::Get().count('T', 1000 + i), 1);
 }
 
-TEST_F(StreamTest, ProgressFollowsTheReader) {
+TEST_F(StreamTest, ProgressFollowsTheReader)
+{
   Local l = registerUrl(server_.url("/slow/800000"), 77);
   std::string body;
   std::thread reader([&] {
     httplib::Client client("127.0.0.1", l.port);
     auto res = client.Get(l.path.c_str());
-    if (res) body = res->body;
+    if (res)
+      body = res->body;
   });
   std::vector<int32_t> seen;
   while (Recorder::Get().count('T', 77) == 0) {
@@ -100,7 +108,8 @@ TEST_F(StreamTest, ProgressFollowsTheReader) {
   EXPECT_LT(*std::max_element(seen.begin(), seen.end()), 100);
 }
 
-TEST_F(StreamTest, FailuresReachTheReaderAndTheReport) {
+TEST_F(StreamTest, FailuresReachTheReaderAndTheReport)
+{
   // The server refuses: the reader gets 502, the task ends below 100.
   Local bad = registerUrl(server_.url("/status/404"), 50);
   httplib::Client client("127.0.0.1", bad.port);
@@ -140,7 +149,8 @@ TEST_F(StreamTest, FailuresReachTheReaderAndTheReport) {
   EXPECT_TRUE(fine->body == TestServer::Content(5000));
 }
 
-TEST_F(StreamTest, BufferContract) {
+TEST_F(StreamTest, BufferContract)
+{
   // The engine writes a NUL-terminated address and never past 1024 bytes.
   std::vector<char> guarded(1024 + 64, 'G');
   std::memset(guarded.data(), 0, 1024);
@@ -174,11 +184,13 @@ TEST_F(StreamTest, BufferContract) {
     tasks.push_back(l.task);
   }
   std::sort(tasks.begin(), tasks.end());
-  EXPECT_EQ(std::adjacent_find(tasks.begin(), tasks.end()), tasks.end());  // every task its own number
+  EXPECT_EQ(std::adjacent_find(tasks.begin(), tasks.end()),
+            tasks.end());  // every task its own number
 
   // No buffer, no address: false; a refused address leaves an empty text.
   EXPECT_FALSE(SetProgramInfo(server_.url("/data/10.swf").c_str(), 1, 2, 2, nullptr));
-  for (const char *url : {static_cast<const char *>(nullptr), "", "ftp://127.0.0.1/a.swf", "nonsense"}) {
+  for (const char *url :
+       {static_cast<const char *>(nullptr), "", "ftp://127.0.0.1/a.swf", "nonsense"}) {
     char buffer[1024] = "stale";
     EXPECT_FALSE(SetProgramInfo(url, 1, 2, 2, buffer));
     EXPECT_EQ(buffer[0], '\0');

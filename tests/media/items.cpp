@@ -4,15 +4,18 @@
 
 namespace media_test {
 
-QString ItemsPath() {
+QString ItemsPath()
+{
   return QString::fromLocal8Bit(qgetenv("KESTROVA_SOURCE_DIR")) + "/portal/data/items.tsv";
 }
 
-QString MediaDir() {
+QString MediaDir()
+{
   return QString::fromLocal8Bit(qgetenv("KESTROVA_BUILD_DIR")) + "/portal/media";
 }
 
-QVector<Item> LoadItems(const QString& path, QString* error) {
+QVector<Item> LoadItems(const QString &path, QString *error)
+{
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) {
     *error = "cannot open " + path;
@@ -25,7 +28,8 @@ QVector<Item> LoadItems(const QString& path, QString* error) {
   }
   QVector<Item> items;
   for (int i = 1; i < lines.size(); ++i) {
-    if (lines[i].isEmpty() && i == lines.size() - 1) break;  // final newline
+    if (lines[i].isEmpty() && i == lines.size() - 1)
+      break;  // final newline
     const QStringList cols = lines[i].split('\t');
     if (cols.size() != 5) {
       *error = QString("line %1 has %2 columns").arg(i + 1).arg(cols.size());

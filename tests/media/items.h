@@ -12,7 +12,7 @@ struct Item {
 
 // Reads portal/data/items.tsv; on a malformed file returns no items and says
 // why in *error.
-QVector<Item> LoadItems(const QString& path, QString* error);
+QVector<Item> LoadItems(const QString &path, QString *error);
 QString ItemsPath();
 // Where the build puts the media files.
 QString MediaDir();

@@ -22,32 +22,41 @@
 
 namespace media_test {
 
-QString RuffleDir() {
+QString RuffleDir()
+{
   return QString::fromLocal8Bit(qgetenv("KESTROVA_SOURCE_DIR")) + "/node_modules/@ruffle-rs/ruffle";
 }
 
 namespace {
 
-std::string MimeOf(const std::string& path) {
-  auto ends = [&](const char* ext) {
+std::string MimeOf(const std::string &path)
+{
+  auto ends = [&](const char *ext) {
     const size_t n = std::strlen(ext);
     return path.size() >= n && path.compare(path.size() - n, n, ext) == 0;
   };
-  if (ends(".wasm")) return "application/wasm";
+  if (ends(".wasm"))
+    return "application/wasm";
   // Chromium compresses nothing it does not know; this type keeps the large
   // script quick to load.
-  if (ends(".js")) return "application/x-javascript";
-  if (ends(".swf")) return "application/x-shockwave-flash";
-  if (ends(".flv")) return "video/x-flv";
-  if (ends(".mp3")) return "audio/mpeg";
-  if (ends(".html")) return "text/html; charset=utf-8";
+  if (ends(".js"))
+    return "application/x-javascript";
+  if (ends(".swf"))
+    return "application/x-shockwave-flash";
+  if (ends(".flv"))
+    return "video/x-flv";
+  if (ends(".mp3"))
+    return "audio/mpeg";
+  if (ends(".html"))
+    return "text/html; charset=utf-8";
   return "application/octet-stream";
 }
 
 // Serves files below root; refuses anything that climbs out of it.
-void ServeFolder(httplib::Server& server, const std::string& prefix, const QString& root) {
+void ServeFolder(httplib::Server &server, const std::string &prefix, const QString &root)
+{
   const std::string pattern = prefix + "(.+)";
-  server.Get(pattern, [root](const httplib::Request& req, httplib::Response& res) {
+  server.Get(pattern, [root](const httplib::Request &req, httplib::Response &res) {
     const QString rel = QString::fromStdString(req.matches[1].str());
     if (rel.contains("..") || rel.startsWith('/')) {
       res.status = 403;
@@ -64,22 +73,25 @@ void ServeFolder(httplib::Server& server, const std::string& prefix, const QStri
 }
 
 class ConsolePage : public QWebEnginePage {
- public:
+public:
   using QWebEnginePage::QWebEnginePage;
   QStringList problems;
 
- protected:
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int line,
-                                const QString& source) override {
+protected:
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
+                                int line, const QString &source) override
+  {
     if (qEnvironmentVariableIsSet("KESTROVA_MEDIA_VERBOSE"))
-      fprintf(stderr, "console[%d] %s (%s:%d)\n", int(level), qPrintable(message), qPrintable(source), line);
-    if (level != InfoMessageLevel) problems << message;
+      fprintf(stderr, "console[%d] %s (%s:%d)\n", int(level), qPrintable(message),
+              qPrintable(source), line);
+    if (level != InfoMessageLevel)
+      problems << message;
   }
 };
 
 // The player page: ruffle.js is loaded once; play() replaces the player
 // element with a new one for each movie.
-const char* kPage = R"(<!doctype html>
+const char *kPage = R"(<!doctype html>
 <html><head><meta charset="utf-8">
 <style>html,body{margin:0;padding:0;overflow:hidden;background:#000}
 #box{position:absolute;left:0;top:0;width:100%;height:100%}</style>
@@ -117,18 +129,19 @@ struct RuffleHarness::Impl {
   std::thread thread;
   int port = 0;
   bool pageLoaded = false;
-  ConsolePage* webPage = nullptr;
+  ConsolePage *webPage = nullptr;
   std::unique_ptr<QWebEngineProfile> profile;  // outlives the view and its page
   std::unique_ptr<QWebEngineView> view;
   QString error;
-  QWidget* input() { return view->focusProxy() ? view->focusProxy() : view.get(); }
+  QWidget *input() { return view->focusProxy() ? view->focusProxy() : view.get(); }
 };
 
-RuffleHarness::RuffleHarness() : d(std::make_unique<Impl>()) {
+RuffleHarness::RuffleHarness() : d(std::make_unique<Impl>())
+{
   ServeFolder(d->server, "/ruffle/", RuffleDir());
   ServeFolder(d->server, "/media/", MediaDir());
   ServeFolder(d->server, "/files/", d->files.path());
-  d->server.Get("/page.html", [](const httplib::Request&, httplib::Response& res) {
+  d->server.Get("/page.html", [](const httplib::Request &, httplib::Response &res) {
     res.set_content(kPage, "text/html; charset=utf-8");
   });
   d->port = d->server.bind_to_any_port("127.0.0.1");
@@ -143,17 +156,20 @@ RuffleHarness::RuffleHarness() : d(std::make_unique<Impl>()) {
   d->view->setAttribute(Qt::WA_DontShowOnScreen, false);
 }
 
-RuffleHarness::~RuffleHarness() {
+RuffleHarness::~RuffleHarness()
+{
   d->view.reset();
   d->server.stop();
-  if (d->thread.joinable()) d->thread.join();
+  if (d->thread.joinable())
+    d->thread.join();
 }
 
 QString RuffleHarness::filesDir() const { return d->files.path(); }
 
 QString RuffleHarness::baseUrl() const { return QString("http://127.0.0.1:%1").arg(d->port); }
 
-bool RuffleHarness::open(const PlayerOptions& options, int timeoutMs) {
+bool RuffleHarness::open(const PlayerOptions &options, int timeoutMs)
+{
   d->error.clear();
   d->webPage->problems.clear();
   d->view->resize(options.width, options.height);  // the player fills the page
@@ -184,7 +200,8 @@ bool RuffleHarness::open(const PlayerOptions& options, int timeoutMs) {
   t.start();
   while (t.elapsed() < timeoutMs) {
     const QString state = eval("window.state").toString();
-    if (state == "ready") return true;
+    if (state == "ready")
+      return true;
     if (state.startsWith("error")) {
       d->error = state;
       return false;
@@ -195,55 +212,69 @@ bool RuffleHarness::open(const PlayerOptions& options, int timeoutMs) {
   return false;
 }
 
-void RuffleHarness::wait(int ms) {
+void RuffleHarness::wait(int ms)
+{
   QEventLoop loop;
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);
   loop.exec();
 }
 
-QImage RuffleHarness::grab() {
+QImage RuffleHarness::grab()
+{
   // Let the compositor hand over a fresh frame first.
   wait(50);
   return d->view->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-bool RuffleHarness::waitFor(const std::function<bool(const QImage&)>& pred, int timeoutMs, QImage* last) {
+bool RuffleHarness::waitFor(const std::function<bool(const QImage &)> &pred, int timeoutMs,
+                            QImage *last)
+{
   QElapsedTimer t;
   t.start();
   for (;;) {
     const QImage img = grab();
-    if (last) *last = img;
-    if (pred(img)) return true;
-    if (t.elapsed() > timeoutMs) return false;
+    if (last)
+      *last = img;
+    if (pred(img))
+      return true;
+    if (t.elapsed() > timeoutMs)
+      return false;
     wait(150);
   }
 }
 
-bool RuffleHarness::moves(const QRect& rect, double fraction, int timeoutMs) {
+bool RuffleHarness::moves(const QRect &rect, double fraction, int timeoutMs)
+{
   QElapsedTimer t;
   t.start();
   QImage a = grab();
   for (;;) {
     wait(250);
     const QImage b = grab();
-    if (ChangedFraction(a, b, rect) > fraction) return true;
-    if (t.elapsed() > timeoutMs) return false;
+    if (ChangedFraction(a, b, rect) > fraction)
+      return true;
+    if (t.elapsed() > timeoutMs)
+      return false;
     a = b;
   }
 }
 
-bool RuffleHarness::holdsStill(const QRect& rect, int timeoutMs) {
+bool RuffleHarness::holdsStill(const QRect &rect, int timeoutMs)
+{
   QElapsedTimer t;
   t.start();
   for (;;) {
     const QImage a = grab();
     wait(600);
-    if (ChangedFraction(a, grab(), rect) < 0.01) return true;
-    if (t.elapsed() > timeoutMs) return false;
+    if (ChangedFraction(a, grab(), rect) < 0.01)
+      return true;
+    if (t.elapsed() > timeoutMs)
+      return false;
   }
 }
 
-void RuffleHarness::click(QPoint at) {
+void RuffleHarness::click(QPoint at)
+{
   QTest::mouseMove(d->input(), at);
   wait(30);
   QTest::mousePress(d->input(), Qt::LeftButton, Qt::NoModifier, at);
@@ -252,7 +283,8 @@ void RuffleHarness::click(QPoint at) {
   wait(60);
 }
 
-void RuffleHarness::drag(QPoint from, QPoint to, int steps) {
+void RuffleHarness::drag(QPoint from, QPoint to, int steps)
+{
   QTest::mouseMove(d->input(), from);
   wait(30);
   QTest::mousePress(d->input(), Qt::LeftButton, Qt::NoModifier, from);
@@ -268,7 +300,8 @@ void RuffleHarness::drag(QPoint from, QPoint to, int steps) {
   wait(60);
 }
 
-void RuffleHarness::holdKey(int qtKey, int ms) {
+void RuffleHarness::holdKey(int qtKey, int ms)
+{
   QTest::keyPress(d->input(), Qt::Key(qtKey));
   wait(ms);
   QTest::keyRelease(d->input(), Qt::Key(qtKey));
@@ -277,19 +310,21 @@ void RuffleHarness::holdKey(int qtKey, int ms) {
 
 void RuffleHarness::pressKey(int qtKey) { holdKey(qtKey, 60); }
 
-QVariant RuffleHarness::eval(const QString& script, int timeoutMs) {
+QVariant RuffleHarness::eval(const QString &script, int timeoutMs)
+{
   // The answer may come after the wait has given up: it then lands in the
   // shared state, never in a loop that no longer exists.
   struct Pending {
     QVariant result;
-    QEventLoop* loop = nullptr;
+    QEventLoop *loop = nullptr;
   };
   auto pending = std::make_shared<Pending>();
   QEventLoop loop;
   pending->loop = &loop;
-  d->webPage->runJavaScript(script, [pending](const QVariant& v) {
+  d->webPage->runJavaScript(script, [pending](const QVariant &v) {
     pending->result = v;
-    if (pending->loop) pending->loop->quit();
+    if (pending->loop)
+      pending->loop->quit();
   });
   QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
   loop.exec();
@@ -301,22 +336,27 @@ QStringList RuffleHarness::problems() const { return d->webPage->problems; }
 QString RuffleHarness::lastError() const { return d->error; }
 
 namespace {
-RuffleHarness* shared = nullptr;
+RuffleHarness *shared = nullptr;
 }
 
-RuffleHarness& SharedHarness() {
-  if (!shared) shared = new RuffleHarness;
+RuffleHarness &SharedHarness()
+{
+  if (!shared)
+    shared = new RuffleHarness;
   return *shared;
 }
 
-void ReleaseSharedHarness() {
+void ReleaseSharedHarness()
+{
   delete shared;
   shared = nullptr;
 }
 
-double ChangedFraction(const QImage& a, const QImage& b, const QRect& rect) {
+double ChangedFraction(const QImage &a, const QImage &b, const QRect &rect)
+{
   const QRect r = rect.intersected(a.rect()).intersected(b.rect());
-  if (r.isEmpty()) return 0;
+  if (r.isEmpty())
+    return 0;
   qint64 changed = 0;
   for (int y = r.top(); y <= r.bottom(); ++y)
     for (int x = r.left(); x <= r.right(); ++x) {
@@ -328,26 +368,33 @@ double ChangedFraction(const QImage& a, const QImage& b, const QRect& rect) {
   return double(changed) / double(qint64(r.width()) * r.height());
 }
 
-int ColourCount(const QImage& img, const QRect& rect) {
+int ColourCount(const QImage &img, const QRect &rect)
+{
   const QRect r = rect.intersected(img.rect());
   QSet<QRgb> seen;
   for (int y = r.top(); y <= r.bottom(); ++y)
-    for (int x = r.left(); x <= r.right(); ++x) seen.insert(img.pixel(x, y) & 0xF0F0F0);
+    for (int x = r.left(); x <= r.right(); ++x)
+      seen.insert(img.pixel(x, y) & 0xF0F0F0);
   return int(seen.size());
 }
 
-double MeanBrightness(const QImage& img, const QRect& rect) {
+double MeanBrightness(const QImage &img, const QRect &rect)
+{
   const QRect r = rect.intersected(img.rect());
-  if (r.isEmpty()) return 0;
+  if (r.isEmpty())
+    return 0;
   double sum = 0;
   for (int y = r.top(); y <= r.bottom(); ++y)
-    for (int x = r.left(); x <= r.right(); ++x) sum += qGray(img.pixel(x, y));
+    for (int x = r.left(); x <= r.right(); ++x)
+      sum += qGray(img.pixel(x, y));
   return sum / (double(r.width()) * r.height());
 }
 
-void SaveShot(const QImage& img, const QString& name) {
+void SaveShot(const QImage &img, const QString &name)
+{
   const QString dir = qEnvironmentVariable("KESTROVA_MEDIA_SHOTS");
-  if (dir.isEmpty()) return;
+  if (dir.isEmpty())
+    return;
   QDir().mkpath(dir);
   img.save(QDir(dir).filePath(name + ".png"));
 }

@@ -13,28 +13,28 @@
 
 class TestAppDir {
 public:
-    explicit TestAppDir(bool withRuffle = true);
-    ~TestAppDir();
+  explicit TestAppDir(bool withRuffle = true);
+  ~TestAppDir();
 
-    bool isValid() const { return m_ok; }
-    QString path() const { return m_dir.path() + u'/'; }
+  bool isValid() const { return m_ok; }
+  QString path() const { return m_dir.path() + u'/'; }
 
-    // Copies a file to AppDir + relative path, creating folders.
-    bool put(const QString &source, const QString &relative);
-    // Writes bytes to AppDir + relative path, creating folders.
-    bool write(const QString &relative, const QByteArray &bytes);
+  // Copies a file to AppDir + relative path, creating folders.
+  bool put(const QString &source, const QString &relative);
+  // Writes bytes to AppDir + relative path, creating folders.
+  bool write(const QString &relative, const QByteArray &bytes);
 
-    // Folders of the source and build trees (from the test environment).
-    static QString SourceDir();
-    static QString BuildDir();
-    // The test movie (tests/player/fixtures/Paint.hx, built by the build).
-    static QString PaintMovie();
-    // The portal's built media folder, or empty text when it is not built.
-    static QString MediaDir();
+  // Folders of the source and build trees (from the test environment).
+  static QString SourceDir();
+  static QString BuildDir();
+  // The test movie (tests/player/fixtures/Paint.hx, built by the build).
+  static QString PaintMovie();
+  // The portal's built media folder, or empty text when it is not built.
+  static QString MediaDir();
 
 private:
-    QTemporaryDir m_dir;
-    bool m_ok = false;
+  QTemporaryDir m_dir;
+  bool m_ok = false;
 };
 
 // Share of the pixels of `rect` whose colour is within `tolerance` of `rgb`.

@@ -15,10 +15,10 @@ inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdS
 inline void PrintTo(const QByteArray &b, std::ostream *os) { *os << '"' << b.toStdString() << '"'; }
 
 struct FixtureItem {
-    int id;
-    const char *type;
-    const char *channel;
-    const char *name;
+  int id;
+  const char *type;
+  const char *channel;
+  const char *name;
 };
 
 // Items of the test seed (the real channel table, these items, and media
@@ -27,45 +27,48 @@ const QList<FixtureItem> &FixtureItems();
 QByteArray MediaBytes(int id);
 
 struct HttpReply {
-    long status = 0;          // 0: no answer
-    QByteArray body;
-    QByteArray headers;
-    QByteArray header(const QByteArray &name) const;
+  long status = 0;  // 0: no answer
+  QByteArray body;
+  QByteArray headers;
+  QByteArray header(const QByteArray &name) const;
 };
 
 struct HttpRequest {
-    QByteArray method = "GET";
-    QByteArray body;
-    QList<QByteArray> headers;
-    QByteArray range;         // "100-199"
+  QByteArray method = "GET";
+  QByteArray body;
+  QList<QByteArray> headers;
+  QByteArray range;  // "100-199"
 };
 
 HttpReply Http(const QString &url, const HttpRequest &request = {});
 
 class Portal {
 public:
-    // `seed` empty: the test seed made in `root`.  Extra arguments go last.
-    explicit Portal(const QString &root, const QStringList &extra = {});
-    ~Portal();
-    bool Start();
-    // Sends the signal; true when the process then ended with exit code 0.
-    bool Stop(int signal = 15);
-    QString base() const { return base_; }
-    QString dataDir() const { return data_; }
-    QString seedDir() const { return seed_; }
-    QString iniFile() const { return ini_; }
-    QByteArray stderrText() const { return err_; }
-    HttpReply Get(const QString &path, const HttpRequest &r = {}) const { return Http(base_ + path, r); }
+  // `seed` empty: the test seed made in `root`.  Extra arguments go last.
+  explicit Portal(const QString &root, const QStringList &extra = {});
+  ~Portal();
+  bool Start();
+  // Sends the signal; true when the process then ended with exit code 0.
+  bool Stop(int signal = 15);
+  QString base() const { return base_; }
+  QString dataDir() const { return data_; }
+  QString seedDir() const { return seed_; }
+  QString iniFile() const { return ini_; }
+  QByteArray stderrText() const { return err_; }
+  HttpReply Get(const QString &path, const HttpRequest &r = {}) const
+  {
+    return Http(base_ + path, r);
+  }
 
-    // Runs kestrova-portal once with these arguments and waits for its end.
-    static int RunOnce(const QStringList &args, QByteArray *output = nullptr);
-    static bool WriteSeed(const QString &seedDir);
+  // Runs kestrova-portal once with these arguments and waits for its end.
+  static int RunOnce(const QStringList &args, QByteArray *output = nullptr);
+  static bool WriteSeed(const QString &seedDir);
 
 private:
-    QString root_, seed_, data_, ini_, base_;
-    QStringList extra_;
-    std::unique_ptr<QProcess> proc_;
-    QByteArray err_;
+  QString root_, seed_, data_, ini_, base_;
+  QStringList extra_;
+  std::unique_ptr<QProcess> proc_;
+  QByteArray err_;
 };
 
 // The service's two credential texts.
@@ -81,8 +84,8 @@ QString XmlValue(const QByteArray &xml, const QString &localName);
 // A portal per test case of a fixture, with a fresh seed and data folder.
 class PortalTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-    QTemporaryDir tmp_;
-    std::unique_ptr<Portal> portal_;
+  void SetUp() override;
+  void TearDown() override;
+  QTemporaryDir tmp_;
+  std::unique_ptr<Portal> portal_;
 };

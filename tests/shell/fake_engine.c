@@ -38,8 +38,9 @@ static void Record(const char *format, ...)
   fclose(f);
 }
 
-bool Initkestrova(int32_t clientVersion, KestrovaVersionCallback onVersion, KestrovaSignInCallback onSignIn,
-                  KestrovaSpareCallback onSpare, KestrovaTaskEndCallback onTaskEnd)
+bool Initkestrova(int32_t clientVersion, KestrovaVersionCallback onVersion,
+                  KestrovaSignInCallback onSignIn, KestrovaSpareCallback onSpare,
+                  KestrovaTaskEndCallback onTaskEnd)
 {
   Record("Initkestrova %d %d", clientVersion,
          onVersion != NULL && onSignIn != NULL && onSpare != NULL && onTaskEnd != NULL);

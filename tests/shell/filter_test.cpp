@@ -46,8 +46,8 @@ TEST(FrameFilter, RightClicksInsideRegisteredWidgetsAreDropped)
 {
   QWidget window;
   auto *lay = new QVBoxLayout(&window);
-  auto *browser = new QWidget;        // stands for a browser or the player
-  auto *inner = new QWidget(browser); // the widget that really gets the input
+  auto *browser = new QWidget;         // stands for a browser or the player
+  auto *inner = new QWidget(browser);  // the widget that really gets the input
   inner->resize(50, 50);
   auto *outside = new QWidget;
   lay->addWidget(browser);

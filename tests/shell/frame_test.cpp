@@ -3,13 +3,13 @@
 // the status-bar links.
 #include "uitest.h"
 
+#include "shell/mainwindow_skin.h"
+#include "shell/settings.h"
+#include "shell/tray.h"
 #include "widgets/closesystem.h"
 #include "widgets/dialogs.h"
 #include "widgets/dialogs_boxes.h"
 #include "widgets/lxsimage.h"
-#include "shell/mainwindow_skin.h"
-#include "shell/settings.h"
-#include "shell/tray.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -91,9 +91,9 @@ TEST_F(FrameTest, CloseButtonFollowsCloseModeAndStartCount)
       {"1", 0, Answer::TitleClose, true, false, true, "1"},
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(testing::Message() << "CloseMode " << (c.closeMode ? c.closeMode : "(missing)")
-                                    << " StartCount " << c.startCount << " answer "
-                                    << static_cast<int>(c.answer));
+    SCOPED_TRACE(testing::Message()
+                 << "CloseMode " << (c.closeMode ? c.closeMode : "(missing)") << " StartCount "
+                 << c.startCount << " answer " << static_cast<int>(c.answer));
     TearDown();
     SetUp();
     QString ini = QStringLiteral("[Info]\r\n1=%1\r\n").arg(c.startCount);
@@ -207,7 +207,8 @@ TEST_F(FrameTest, RecommendCopiesTheHomeAddressAndHomepageOpensIt)
     ScopedDialogRecorder boxes;
     w.tray->miRecommend->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromLatin1(PortalHomeUrl));
-    EXPECT_EQ(boxes.infoTexts(), QStringList{QStringLiteral("Kestrova官方网址已拷贝,可直接粘贴。")});
+    EXPECT_EQ(boxes.infoTexts(),
+              QStringList{QStringLiteral("Kestrova官方网址已拷贝,可直接粘贴。")});
   }
   UrlCatcher catcher;
   QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
@@ -225,7 +226,7 @@ TEST_F(FrameTest, TrayLeftClickAndRestoreBringTheWindowBack)
   w.show();
   w.frame->limgMinClick();
   EXPECT_FALSE(w.isVisible());
-  EXPECT_NE(w.tray->icon(), nullptr);  // the tray icon stays
+  EXPECT_NE(w.tray->icon(), nullptr);               // the tray icon stays
   w.tray->TrayActivated(QSystemTrayIcon::Context);  // the menu: nothing else
   EXPECT_FALSE(w.isVisible());
   w.tray->TrayActivated(QSystemTrayIcon::Trigger);
@@ -413,7 +414,8 @@ TEST(ExpansionRule, ExpandsOnlyTheLastParentEducationNode)
   // Deeper nodes are not counted but still take part in the search.
   auto *first = new QTreeWidgetItem(tree.topLevelItem(0), QStringList{QStringLiteral("父母教育")});
   new QTreeWidgetItem(first, QStringList{QStringLiteral("x")});
-  auto *last = new QTreeWidgetItem(tree.topLevelItem(2)->child(0), QStringList{QStringLiteral("父母教育")});
+  auto *last =
+      new QTreeWidgetItem(tree.topLevelItem(2)->child(0), QStringList{QStringLiteral("父母教育")});
   new QTreeWidgetItem(last, QStringList{QStringLiteral("y")});
   MainFrame::ExpandChannelTree(&tree, 1);  // nothing fits: collapse all
   EXPECT_EQ(TreeLevelCounts[3], 0);

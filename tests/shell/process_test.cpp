@@ -123,7 +123,8 @@ TEST_F(ProcessTest, SecondStartHandsOverToTheRunningCopyAndEndsSilently)
   ASSERT_TRUE(WaitFor([&] { return EngineSaid(QStringLiteral("ClientLoginIn")); }, 60000));
   ASSERT_TRUE(WaitFor([&] { return portal_.paths.contains(QStringLiteral("/index.htm")); }, 60000));
   EXPECT_FALSE(MainWindowVisible());
-  EXPECT_EQ(ReadIniValue(app_.path(QStringLiteral("Config/local.ini")), "Info", "1"), QStringLiteral("1"));
+  EXPECT_EQ(ReadIniValue(app_.path(QStringLiteral("Config/local.ini")), "Info", "1"),
+            QStringLiteral("1"));
 
   // Later starts, with or without "-start", and "update_open" while the
   // updater runs: each brings the running copy forward and ends at once.
@@ -131,7 +132,8 @@ TEST_F(ProcessTest, SecondStartHandsOverToTheRunningCopyAndEndsSilently)
     QStringList args;
     bool updaterRuns;
   };
-  const Variant variants[] = {{{}, false}, {{QStringLiteral("-start")}, false}, {{QStringLiteral("update_open")}, true}};
+  const Variant variants[] = {
+      {{}, false}, {{QStringLiteral("-start")}, false}, {{QStringLiteral("update_open")}, true}};
   bool firstVariant = true;
   for (const Variant &v : variants) {
     SCOPED_TRACE(v.args.join(QLatin1Char(' ')).toStdString());
@@ -151,7 +153,8 @@ TEST_F(ProcessTest, SecondStartHandsOverToTheRunningCopyAndEndsSilently)
   EXPECT_EQ(first->state(), QProcess::Running);
   // Only the first copy counted a start and started the engine; the start
   // page was not opened again when the window came forward.
-  EXPECT_EQ(ReadIniValue(app_.path(QStringLiteral("Config/local.ini")), "Info", "1"), QStringLiteral("1"));
+  EXPECT_EQ(ReadIniValue(app_.path(QStringLiteral("Config/local.ini")), "Info", "1"),
+            QStringLiteral("1"));
   EXPECT_EQ(app_.EngineCalls().filter(QStringLiteral("Initkestrova")).size(), 1);
   EXPECT_EQ(portal_.paths.count(QStringLiteral("/index.htm")), 1);
   EXPECT_TRUE(SignalAndWait(first, SIGTERM, 30000));
@@ -168,11 +171,13 @@ TEST_F(ProcessTest, SessionEndRunsTheDestructionAndReleasesTheInstance)
     ASSERT_TRUE(SignalAndWait(p, sig, 30000));
     EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p->exitCode(), 0);
-    EXPECT_EQ(app_.EngineCalls().value(app_.EngineCalls().size() - 1), QStringLiteral("UnInitkestrova"));
+    EXPECT_EQ(app_.EngineCalls().value(app_.EngineCalls().size() - 1),
+              QStringLiteral("UnInitkestrova"));
     EXPECT_FALSE(MainWindowVisible());
   }
   // The second run above could start, so the first released the instance.
-  EXPECT_EQ(ReadIniValue(app_.path(QStringLiteral("Config/local.ini")), "Info", "1"), QStringLiteral("2"));
+  EXPECT_EQ(ReadIniValue(app_.path(QStringLiteral("Config/local.ini")), "Info", "1"),
+            QStringLiteral("2"));
 }
 
 TEST_F(ProcessTest, TrayIconOpensItsMenuAndBringsTheHiddenWindowBack)
@@ -185,24 +190,34 @@ TEST_F(ProcessTest, TrayIconOpensItsMenuAndBringsTheHiddenWindowBack)
   ASSERT_TRUE(WaitFor([&] { return EngineSaid(QStringLiteral("ClientLoginIn")); }, 60000));
   // The only window the hidden client shows is its icon in the tray.
   QStringList icon;
-  ASSERT_TRUE(WaitFor([&] { return (icon = xserver_->VisibleWindowsOfClass(QStringLiteral("kestrova"))).size() == 1; },
-                      30000));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return (icon = xserver_->VisibleWindowsOfClass(QStringLiteral("kestrova"))).size() == 1;
+      },
+      30000));
   EXPECT_FALSE(MainWindowVisible());
   const QString geometry = xserver_->Xdo({QStringLiteral("getwindowgeometry"), icon.first()});
-  EXPECT_TRUE(geometry.contains(QStringLiteral("Position: 12"))) << geometry.toStdString();  // bottom right
+  EXPECT_TRUE(geometry.contains(QStringLiteral("Position: 12")))
+      << geometry.toStdString();  // bottom right
 
   // A right click opens the menu (a second window of the client) and
   // nothing else; Escape closes it.
-  xserver_->Xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), icon.first(), QStringLiteral("8"),
-                 QStringLiteral("8"), QStringLiteral("click"), QStringLiteral("3")});
-  EXPECT_TRUE(WaitFor([&] { return xserver_->VisibleWindowsOfClass(QStringLiteral("kestrova")).size() == 2; }, 10000));
+  xserver_->Xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), icon.first(),
+                 QStringLiteral("8"), QStringLiteral("8"), QStringLiteral("click"),
+                 QStringLiteral("3")});
+  EXPECT_TRUE(WaitFor(
+      [&] { return xserver_->VisibleWindowsOfClass(QStringLiteral("kestrova")).size() == 2; },
+      10000));
   EXPECT_FALSE(MainWindowVisible());
   xserver_->Xdo({QStringLiteral("key"), QStringLiteral("Escape")});
-  EXPECT_TRUE(WaitFor([&] { return xserver_->VisibleWindowsOfClass(QStringLiteral("kestrova")).size() == 1; }, 10000));
+  EXPECT_TRUE(WaitFor(
+      [&] { return xserver_->VisibleWindowsOfClass(QStringLiteral("kestrova")).size() == 1; },
+      10000));
 
   // A left click brings the window.
-  xserver_->Xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), icon.first(), QStringLiteral("8"),
-                 QStringLiteral("8"), QStringLiteral("click"), QStringLiteral("1")});
+  xserver_->Xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), icon.first(),
+                 QStringLiteral("8"), QStringLiteral("8"), QStringLiteral("click"),
+                 QStringLiteral("1")});
   EXPECT_TRUE(WaitFor([&] { return MainWindowVisible(); }, 15000));
   // The start page is asked for once, a moment after the window shows.
   const auto startPageRequests = [&] { return portal_.paths.count(QStringLiteral("/index.htm")); };

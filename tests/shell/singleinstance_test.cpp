@@ -3,13 +3,13 @@
 #include "net/singleinstance.h"
 #include "waitfor.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QDir>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
@@ -65,8 +65,8 @@ bool LeaveDeadSocket(const QString &path)
 bool RunningCopyAnswersAnotherStart()
 {
   bool answered = false;
-  std::unique_ptr<QThread> asker(
-      QThread::create([&] { answered = SingleInstance(QStringLiteral("kestrova")).AskRunningToShow(5000); }));
+  std::unique_ptr<QThread> asker(QThread::create(
+      [&] { answered = SingleInstance(QStringLiteral("kestrova")).AskRunningToShow(5000); }));
   asker->start();
   const bool ended = WaitFor([&] { return asker->isFinished(); }, 10000);
   asker->wait();
@@ -115,7 +115,8 @@ TEST_F(SingleInstanceTest, ReleasedOrCrashedCopyLeavesTheWayFree)
   SingleInstance probe(QStringLiteral("kestrova"));
   QFile lock(probe.LockPath());
   ASSERT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  lock.write(QByteArray::number(DeadPid()) + "\nkestrova\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+  lock.write(QByteArray::number(DeadPid()) + "\nkestrova\n" + QSysInfo::machineHostName().toUtf8() +
+             "\n");
   lock.close();
   ASSERT_TRUE(LeaveDeadSocket(probe.SocketPath()));
 
@@ -149,7 +150,7 @@ TEST_F(SingleInstanceTest, LongRuntimeFolderFallsBackToAPrivateTempFolder)
   EXPECT_FALSE(folder.startsWith(longDir));
   EXPECT_TRUE(QFileInfo(folder).isDir());
   EXPECT_EQ(QFileInfo(folder).permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther |
-                                                QFileDevice::ReadGroup | QFileDevice::WriteGroup),
+                                               QFileDevice::ReadGroup | QFileDevice::WriteGroup),
             QFileDevice::Permissions());
   // Unset: the same fallback.
   qunsetenv("XDG_RUNTIME_DIR");

@@ -4,9 +4,9 @@
 #include "uitest.h"
 
 #include "base/routines.h"
+#include "shell/tray.h"
 #include "widgets/dialogs.h"
 #include "widgets/lxsimage.h"
-#include "shell/tray.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -29,8 +29,9 @@ TEST_F(StartupTest, FreshFolderCreatesLocalIniAndRunsTheCreationOrder)
   w.life->FormCreate();
 
   // Every step of the creation, in its order.
-  EXPECT_EQ(steps_, (QStringList{"FormCreate", "CapEngineDataFile", "InitMainWindow", "LoadChannels",
-                                 "Initkestrova", "CreateMediaPlayer", "DeleteBackup", "LoadPlayList"}));
+  EXPECT_EQ(steps_,
+            (QStringList{"FormCreate", "CapEngineDataFile", "InitMainWindow", "LoadChannels",
+                         "Initkestrova", "CreateMediaPlayer", "DeleteBackup", "LoadPlayList"}));
   EXPECT_EQ(engineCalls_, QStringList{QStringLiteral("Initkestrova 16783119")});
   // One more start in the file; the global keeps the value read.
   EXPECT_EQ(Ini("1"), QStringLiteral("1"));
@@ -73,13 +74,14 @@ TEST_F(StartupTest, FirstShowFollowsTheStartCount)
   const Case cases[] = {
       {0, false, false, false},  // very first start: neither
       {1, false, false, true},
-      {2, false, true, false},   // third start: run at system start, no focus
+      {2, false, true, false},  // third start: run at system start, no focus
       {2, true, true, false},
       {3, false, false, true},
-      {7, true, false, false},   // hidden: no focus
+      {7, true, false, false},  // hidden: no focus
   };
   for (const Case &c : cases) {
-    SCOPED_TRACE(testing::Message() << "StartCount " << c.startCount << (c.hidden ? " hidden" : ""));
+    SCOPED_TRACE(testing::Message()
+                 << "StartCount " << c.startCount << (c.hidden ? " hidden" : ""));
     TearDown();
     SetUp();
     ASSERT_TRUE(WriteIniValue(LocalIniFile, "Info", "1", QString::number(c.startCount)));

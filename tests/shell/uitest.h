@@ -5,18 +5,18 @@
 #include "base/config.h"
 #include "base/globals.h"
 #include "base/ini.h"
-#include "shell/lifecycle.h"
+#include "net/enginelibrary.h"
 #include "shell/frame.h"
+#include "shell/lifecycle.h"
 #include "shell/mainwindow.h"
 #include "shell/tray.h"
-#include "net/enginelibrary.h"
 #include "widgets/wintemplate.h"
 
 #include <QDir>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QFile>
 #include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -36,8 +36,14 @@ public:
   void UnInitkestrova() override { m_log->append(QStringLiteral("UnInitkestrova")); }
   bool NewDownload(std::int32_t, const QString &, const QString &) override { return false; }
   bool StopDownload(std::int32_t) override { return false; }
-  bool GetProgInfo(std::int32_t, std::int32_t *, std::int32_t *, std::int32_t *) override { return false; }
-  bool SetProgramInfo(const QString &, std::int32_t, std::int32_t, std::int32_t, char *) override { return false; }
+  bool GetProgInfo(std::int32_t, std::int32_t *, std::int32_t *, std::int32_t *) override
+  {
+    return false;
+  }
+  bool SetProgramInfo(const QString &, std::int32_t, std::int32_t, std::int32_t, char *) override
+  {
+    return false;
+  }
   bool SetPcRun(std::int32_t run) override
   {
     m_log->append(QStringLiteral("SetPcRun %1").arg(run));
@@ -47,7 +53,8 @@ public:
   bool ClientLoginIn(std::int32_t clientVersion, const QString &siteUrl) override
   {
     QMetaObject::invokeMethod(
-        this, [this, clientVersion, siteUrl] {
+        this,
+        [this, clientVersion, siteUrl] {
           m_log->append(QStringLiteral("ClientLoginIn %1 %2").arg(clientVersion).arg(siteUrl));
         },
         Qt::QueuedConnection);

@@ -35,16 +35,17 @@ public:
         continue;
       auto proc = std::make_unique<QProcess>();
       proc->setProcessChannelMode(QProcess::MergedChannels);
-      proc->start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(display), QStringLiteral("-screen"),
-                                           QStringLiteral("0"), QStringLiteral("1280x800x24"),
-                                           QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                                           QStringLiteral("-noreset")});
+      proc->start(QStringLiteral("Xvfb"),
+                  {QStringLiteral(":%1").arg(display), QStringLiteral("-screen"),
+                   QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                   QStringLiteral("tcp"), QStringLiteral("-noreset")});
       if (!proc->waitForStarted(5000))
         continue;
       const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(display);
       QElapsedTimer t;
       t.start();
-      while (t.elapsed() < 10000 && proc->state() == QProcess::Running && !QFileInfo::exists(socket))
+      while (t.elapsed() < 10000 && proc->state() == QProcess::Running &&
+             !QFileInfo::exists(socket))
         QThread::msleep(50);
       if (proc->state() == QProcess::Running && QFileInfo::exists(socket)) {
         m_display = QStringLiteral(":%1").arg(display);
@@ -70,13 +71,15 @@ public:
   // Ids of the visible top-level windows whose title matches `regex`.
   QStringList VisibleWindows(const QString &regex) const
   {
-    return Xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), regex})
+    return Xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                regex})
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   }
   // Ids of the visible windows of a window class (the client's is "kestrova").
   QStringList VisibleWindowsOfClass(const QString &cls) const
   {
-    return Xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--class"), cls})
+    return Xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                QStringLiteral("--class"), cls})
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   }
   // Runs xdotool on this display; gives what it printed.
@@ -98,10 +101,11 @@ public:
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
     p->setProcessEnvironment(env);
-    p->start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("bottom"), QStringLiteral("--align"),
-                                        QStringLiteral("right"), QStringLiteral("--widthtype"),
-                                        QStringLiteral("request"), QStringLiteral("--height"), QStringLiteral("28"),
-                                        QStringLiteral("--SetDockType"), QStringLiteral("true")});
+    p->start(QStringLiteral("trayer"),
+             {QStringLiteral("--edge"), QStringLiteral("bottom"), QStringLiteral("--align"),
+              QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+              QStringLiteral("--height"), QStringLiteral("28"), QStringLiteral("--SetDockType"),
+              QStringLiteral("true")});
     p->waitForStarted(5000);
     return p;
   }
@@ -153,11 +157,12 @@ public:
   // The Flash runtime from the project's pinned package.
   bool AddFlashRuntime() const
   {
-    const QString from =
-        qEnvironmentVariable("KESTROVA_SOURCE_DIR") + QStringLiteral("/node_modules/@ruffle-rs/ruffle/");
+    const QString from = qEnvironmentVariable("KESTROVA_SOURCE_DIR") +
+                         QStringLiteral("/node_modules/@ruffle-rs/ruffle/");
     QDir().mkpath(m_dir + QStringLiteral("ruffle"));
     bool any = false;
-    const QStringList files = QDir(from).entryList({QStringLiteral("*.js"), QStringLiteral("*.wasm")}, QDir::Files);
+    const QStringList files =
+        QDir(from).entryList({QStringLiteral("*.js"), QStringLiteral("*.wasm")}, QDir::Files);
     for (const QString &f : files)
       any = QFile::copy(from + f, m_dir + QStringLiteral("ruffle/") + f) || any;
     return any;
@@ -166,8 +171,9 @@ public:
   // Points the client at a start page.
   void SetPortal(const QString &root) const
   {
-    WriteText(QStringLiteral("Config/platform.ini"),
-              QStringLiteral("[Info]\r\n1=%1\r\n2=%1/hl/\r\n3=%1/dl/\r\n4=%1/index.htm\r\n").arg(root));
+    WriteText(
+        QStringLiteral("Config/platform.ini"),
+        QStringLiteral("[Info]\r\n1=%1\r\n2=%1/hl/\r\n3=%1/dl/\r\n4=%1/index.htm\r\n").arg(root));
   }
 
   // Starts the client with `args` on `display`.
@@ -212,4 +218,3 @@ inline bool SignalAndWait(QProcess *p, int sig, int timeoutMs)
   ::kill(static_cast<pid_t>(p->processId()), sig);
   return p->waitForFinished(timeoutMs);
 }
-

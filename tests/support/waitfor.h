@@ -10,19 +10,19 @@
 template <typename F>
 bool WaitFor(F done, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > timeoutMs)
+      return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+  return true;
 }
 
 // Serves events for ms milliseconds.
 inline void Pump(int ms)
 {
-    WaitFor([] { return false; }, ms);
+  WaitFor([] { return false; }, ms);
 }

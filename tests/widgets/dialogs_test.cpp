@@ -24,7 +24,8 @@ namespace {
 // Plays the user of every modal dialog shown while it exists.
 class ModalHook {
 public:
-  explicit ModalHook(std::function<void(TfrmWinTemplate *)> hook) {
+  explicit ModalHook(std::function<void(TfrmWinTemplate *)> hook)
+  {
     TfrmWinTemplate::SetModalHook([this, hook](TfrmWinTemplate *dlg) {
       ++shown;
       hook(dlg);
@@ -36,14 +37,16 @@ public:
 
 void DeleteClosed() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-TEST(Fitting, HalvesGoToTheEvenNeighbour) {
-  const int cases[][2] = {{0, 0}, {1, 0}, {2, 1}, {3, 2}, {5, 2}, {7, 4},
-                          {125, 62}, {126, 63}, {127, 64}, {-3, -2}};
+TEST(Fitting, HalvesGoToTheEvenNeighbour)
+{
+  const int cases[][2] = {{0, 0}, {1, 0},    {2, 1},    {3, 2},    {5, 2},
+                          {7, 4}, {125, 62}, {126, 63}, {127, 64}, {-3, -2}};
   for (const auto &c : cases)
     EXPECT_EQ(HalfToEven(c[0]), c[1]) << c[0];
 }
 
-TEST(Fitting, BoxGrowsWithItsLabel) {
+TEST(Fitting, BoxGrowsWithItsLabel)
+{
   struct Case {
     int labelW, labelH;
     int width, height, shift;
@@ -77,7 +80,8 @@ TEST(Fitting, BoxGrowsWithItsLabel) {
   }
 }
 
-TEST(Fitting, RealTextsSizeTheBox) {
+TEST(Fitting, RealTextsSizeTheBox)
+{
   TfrmHint shortText;
   shortText.setText("设置完成。");
   EXPECT_EQ(shortText.size(), QSize(250, 173));
@@ -98,7 +102,8 @@ TEST(Fitting, RealTextsSizeTheBox) {
   EXPECT_GT(twoLines.lblHint->height(), oneLine.lblHint->height());
 }
 
-TEST(MessageBoxes, InfoBoxShowsTextAndClosesOnOk) {
+TEST(MessageBoxes, InfoBoxShowsTextAndClosesOnOk)
+{
   QPointer<TfrmWinTemplate> seen;
   QString text, caption;
   {
@@ -120,7 +125,8 @@ TEST(MessageBoxes, InfoBoxShowsTextAndClosesOnOk) {
   EXPECT_TRUE(seen.isNull()) << "the box is destroyed when it closes";
 }
 
-TEST(MessageBoxes, AskYesNoIsTrueOnlyForOk) {
+TEST(MessageBoxes, AskYesNoIsTrueOnlyForOk)
+{
   struct Case {
     const char *how;
     std::function<void(TfrmMessageBox *)> act;
@@ -159,7 +165,8 @@ TEST(MessageBoxes, AskYesNoIsTrueOnlyForOk) {
   }
 }
 
-TEST(MessageBoxes, RealModalLoopWaitsForTheUser) {
+TEST(MessageBoxes, RealModalLoopWaitsForTheUser)
+{
   // Without the test hook the box runs its own event loop; the caller goes
   // on only once the box has closed, and the box is gone by then.
   for (bool ok : {true, false}) {
@@ -180,7 +187,8 @@ TEST(MessageBoxes, RealModalLoopWaitsForTheUser) {
   }
 }
 
-TEST(MessageBoxes, RecorderTakesTheCallsWithoutWindows) {
+TEST(MessageBoxes, RecorderTakesTheCallsWithoutWindows)
+{
   ModalHook hook([](TfrmWinTemplate *) { FAIL() << "no window expected"; });
   ScopedDialogRecorder rec(/*defaultAnswer=*/true);
   rec.answers = {false};
@@ -199,7 +207,8 @@ TEST(MessageBoxes, RecorderTakesTheCallsWithoutWindows) {
   EXPECT_EQ(hook.shown, 0);
 }
 
-TEST(Template, OutlineCentringDragAndDestruction) {
+TEST(Template, OutlineCentringDragAndDestruction)
+{
   QWidget main;
   main.setGeometry(100, 80, 800, 600);
   main.show();
@@ -213,8 +222,10 @@ TEST(Template, OutlineCentringDragAndDestruction) {
 
   // The grey outline runs along every edge; the corners are cut round.
   const QImage shot = dlg->grab().toImage();
-  const QPoint edges[] = {{shot.width() / 2, 0}, {0, shot.height() / 2},
-                          {shot.width() - 1, shot.height() / 2}, {shot.width() / 2, shot.height() - 1}};
+  const QPoint edges[] = {{shot.width() / 2, 0},
+                          {0, shot.height() / 2},
+                          {shot.width() - 1, shot.height() / 2},
+                          {shot.width() / 2, shot.height() - 1}};
   for (const QPoint &p : edges) {
     const QColor c = shot.pixelColor(p);
     EXPECT_NEAR(c.red(), 128, 10) << p.x() << "," << p.y();
@@ -244,7 +255,8 @@ TEST(Template, OutlineCentringDragAndDestruction) {
   TfrmWinTemplate::SetMainWindow(nullptr);
 }
 
-TEST(Template, MaximisedDialogDoesNotDrag) {
+TEST(Template, MaximisedDialogDoesNotDrag)
+{
   QPointer<TfrmHint> dlg = new TfrmHint;
   // The offscreen platform shows no maximised windows; the state alone is
   // what the drag rule reads.
@@ -261,7 +273,8 @@ TEST(Template, MaximisedDialogDoesNotDrag) {
 
 class ConfigTest : public ::testing::Test {
 protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     ASSERT_TRUE(tmp.isValid());
     ResetGlobals();
     PreparePaths(tmp.path() + '/');
@@ -272,7 +285,8 @@ protected:
   QTemporaryDir tmp;
 };
 
-TEST_F(ConfigTest, CloseSystemChoices) {
+TEST_F(ConfigTest, CloseSystemChoices)
+{
   struct Case {
     const char *how;
     bool pickTray;
@@ -306,7 +320,8 @@ TEST_F(ConfigTest, CloseSystemChoices) {
   }
 }
 
-TEST_F(ConfigTest, CloseSystemWithoutLocalIniKeepsTheChoiceForThisRun) {
+TEST_F(ConfigTest, CloseSystemWithoutLocalIniKeepsTheChoiceForThisRun)
+{
   ASSERT_TRUE(QFile::remove(LocalIniFile));
   ModalHook hook([](TfrmWinTemplate *dlg) {
     auto *close = static_cast<TfrmCloseSystem *>(dlg);
@@ -318,7 +333,8 @@ TEST_F(ConfigTest, CloseSystemWithoutLocalIniKeepsTheChoiceForThisRun) {
   EXPECT_FALSE(QFile::exists(LocalIniFile));
 }
 
-TEST(About, ShowsVersionAndOpensTheSupportMail) {
+TEST(About, ShowsVersionAndOpensTheSupportMail)
+{
   QList<QUrl> opened;
   TfrmAbout::SetUrlOpenerForTests([&](const QUrl &u) { opened << u; });
   TfrmAbout about;
@@ -344,7 +360,8 @@ TEST(About, ShowsVersionAndOpensTheSupportMail) {
   TfrmAbout::SetUrlOpenerForTests({});
 }
 
-TEST(About, OkCloses) {
+TEST(About, OkCloses)
+{
   bool closed = false;
   ModalHook hook([&](TfrmWinTemplate *dlg) {
     Click(static_cast<TfrmAbout *>(dlg)->limgOk);

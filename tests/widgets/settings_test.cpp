@@ -4,8 +4,8 @@
 #include "base/config.h"
 #include "base/globals.h"
 #include "base/ini.h"
-#include "widgets/dialogs.h"
 #include "shell/settings.h"
+#include "widgets/dialogs.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -19,7 +19,8 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     ASSERT_TRUE(tmp.isValid());
     ResetGlobals();
     root = tmp.path() + '/';
@@ -31,12 +32,14 @@ protected:
     CloseMode = "1";
     ASSERT_TRUE(WriteIniValue(LocalIniFile, "Info", "8", "1"));
   }
-  void TearDown() override {
+  void TearDown() override
+  {
     SetFolderChooserForTests({});
     ResetGlobals();
   }
 
-  SettingsHooks Hooks(bool registered = false) {
+  SettingsHooks Hooks(bool registered = false)
+  {
     SettingsHooks h;
     h.isAutorunRegistered = [registered] { return registered; };
     h.setPcRun = [this](int v) { pcRun << v; };
@@ -49,7 +52,8 @@ protected:
   QList<int> pcRun;
 };
 
-TEST_F(SettingsTest, FormShowsTheCurrentState) {
+TEST_F(SettingsTest, FormShowsTheCurrentState)
+{
   for (bool registered : {false, true}) {
     for (const char *mode : {"1", "0", "2"}) {
       CloseMode = mode;
@@ -64,7 +68,8 @@ TEST_F(SettingsTest, FormShowsTheCurrentState) {
   }
 }
 
-TEST_F(SettingsTest, RunAtStartOnlyWhenTheBoxWasClicked) {
+TEST_F(SettingsTest, RunAtStartOnlyWhenTheBoxWasClicked)
+{
   struct Case {
     bool registered;
     int clicks;
@@ -88,7 +93,8 @@ TEST_F(SettingsTest, RunAtStartOnlyWhenTheBoxWasClicked) {
   }
 }
 
-TEST_F(SettingsTest, CloseBehaviourIsWrittenWhenChanged) {
+TEST_F(SettingsTest, CloseBehaviourIsWrittenWhenChanged)
+{
   struct Case {
     const char *before;
     bool pickHide;
@@ -115,7 +121,8 @@ TEST_F(SettingsTest, CloseBehaviourIsWrittenWhenChanged) {
   }
 }
 
-TEST_F(SettingsTest, FailedCloseBehaviourWriteIsReportedAndTheRestGoesOn) {
+TEST_F(SettingsTest, FailedCloseBehaviourWriteIsReportedAndTheRestGoesOn)
+{
   ASSERT_TRUE(QFile::remove(LocalIniFile));
   ScopedDialogRecorder rec;
   TfrmSettings dlg(Hooks());
@@ -128,12 +135,13 @@ TEST_F(SettingsTest, FailedCloseBehaviourWriteIsReportedAndTheRestGoesOn) {
   EXPECT_FALSE(QFile::exists(LocalIniFile)) << "a missing file is never recreated";
 }
 
-TEST_F(SettingsTest, DownloadFolderIsTrimmedEndedAndCreated) {
+TEST_F(SettingsTest, DownloadFolderIsTrimmedEndedAndCreated)
+{
   struct Case {
     const char *what;
     QString typed;
-    QString box;      // the box afterwards
-    QString stored;   // key "10" and DownloadDir afterwards
+    QString box;     // the box afterwards
+    QString stored;  // key "10" and DownloadDir afterwards
   };
   const QString deep = root + "a/b/c";
   const QString cases_dl = root + "DL/";
@@ -162,7 +170,8 @@ TEST_F(SettingsTest, DownloadFolderIsTrimmedEndedAndCreated) {
   }
 }
 
-TEST_F(SettingsTest, RefusedDownloadFolderChangesNothing) {
+TEST_F(SettingsTest, RefusedDownloadFolderChangesNothing)
+{
   QFile file(root + "plainfile");
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.close();
@@ -200,7 +209,8 @@ TEST_F(SettingsTest, RefusedDownloadFolderChangesNothing) {
   }
 }
 
-TEST_F(SettingsTest, TitleBarCloseDiscardsEverything) {
+TEST_F(SettingsTest, TitleBarCloseDiscardsEverything)
+{
   TfrmWinTemplate::SetModalHook([](TfrmWinTemplate *dlg) {
     auto *s = static_cast<TfrmSettings *>(dlg);
     s->CheckBox1->click();
@@ -215,7 +225,8 @@ TEST_F(SettingsTest, TitleBarCloseDiscardsEverything) {
   EXPECT_EQ(DownloadDir, root + "DL/");
 }
 
-TEST_F(SettingsTest, OkThroughTheButtonClosesTheDialog) {
+TEST_F(SettingsTest, OkThroughTheButtonClosesTheDialog)
+{
   ScopedDialogRecorder rec;
   bool closed = false;
   TfrmWinTemplate::SetModalHook([&](TfrmWinTemplate *dlg) {
@@ -231,7 +242,8 @@ TEST_F(SettingsTest, OkThroughTheButtonClosesTheDialog) {
   EXPECT_EQ(rec.infoTexts(), QStringList{"设置完成。"});
 }
 
-TEST_F(SettingsTest, BrowseFillsTheBoxOrLeavesIt) {
+TEST_F(SettingsTest, BrowseFillsTheBoxOrLeavesIt)
+{
   QStringList titles, starts;
   QString answer;
   SetFolderChooserForTests([&](const QString &title, const QString &start) {
@@ -253,7 +265,8 @@ TEST_F(SettingsTest, BrowseFillsTheBoxOrLeavesIt) {
   EXPECT_EQ(starts, QStringList(3, QString()));
 }
 
-TEST_F(SettingsTest, BrowseForFolderClearsAMissingStart) {
+TEST_F(SettingsTest, BrowseForFolderClearsAMissingStart)
+{
   QString start;
   SetFolderChooserForTests([&](const QString &, const QString &s) {
     start = s;
@@ -269,7 +282,8 @@ TEST_F(SettingsTest, BrowseForFolderClearsAMissingStart) {
   EXPECT_EQ(start, root + "DL");
 }
 
-TEST_F(SettingsTest, EngineMissingGreysTheRunAtStartBox) {
+TEST_F(SettingsTest, EngineMissingGreysTheRunAtStartBox)
+{
   SettingsHooks h;
   h.isAutorunRegistered = [] { return true; };
   TfrmSettings dlg(h);

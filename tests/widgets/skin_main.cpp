@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
   bool listing = false;
   for (int i = 1; i < argc; ++i)
     listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;

@@ -14,30 +14,52 @@ struct SkinSet {
 
 // Every skinned control of the client with its base name.
 const std::vector<SkinSet> kUiSkins = {
-    {"Min", 23, 16, false},          {"Max", 23, 16, false},
-    {"Nor", 23, 16, false},          {"Close", 23, 16, false},
-    {"Homepage", 76, 70, false},     {"Minjie", 76, 70, false},
-    {"Celue", 76, 70, false},        {"Tiyu", 76, 70, false},
-    {"Xiuxian", 76, 70, false},      {"Yizhi", 76, 70, false},
-    {"Zhanzheng", 76, 70, false},    {"Zhuanji", 76, 70, false},
-    {"Zhezhi", 76, 70, false},       {"Tuijian", 67, 41, false},
-    {"SmallMinjie", 67, 41, false},  {"SmallCelue", 67, 41, false},
-    {"SmallTiyu", 67, 41, false},    {"SmallXiuxian", 67, 41, false},
-    {"SmallYizhi", 67, 41, false},   {"SmallZhanzheng", 67, 41, false},
-    {"SmallZhuanji", 67, 41, false}, {"SmallZhezhi", 67, 41, false},
-    {"Selfsel", 67, 41, false},      {"Favorite", 67, 41, false},
-    {"Back", 0, 0, true},            {"Forward", 0, 0, true},
-    {"Pinglun", 0, 0, false},        {"Fankui", 0, 0, false},
-    {"Shoucang", 0, 0, false},       {"Xiazai", 0, 0, false},
-    {"Quanping", 0, 0, false},       {"Tuichuquanping", 40, 30, false},
-    {"managerlist", 0, 0, false},    {"smallclose", 23, 17, false},
-    {"ok", 80, 26, false},           {"cancel", 80, 26, false},
-    {"submit", 0, 0, false},         {"browse", 42, 21, false},
-    {"managerlistup", 55, 21, false},   {"managerlistdown", 55, 21, false},
-    {"managerlistdel", 55, 21, false},  {"managerlistsave", 55, 21, false},
+    {"Min", 23, 16, false},
+    {"Max", 23, 16, false},
+    {"Nor", 23, 16, false},
+    {"Close", 23, 16, false},
+    {"Homepage", 76, 70, false},
+    {"Minjie", 76, 70, false},
+    {"Celue", 76, 70, false},
+    {"Tiyu", 76, 70, false},
+    {"Xiuxian", 76, 70, false},
+    {"Yizhi", 76, 70, false},
+    {"Zhanzheng", 76, 70, false},
+    {"Zhuanji", 76, 70, false},
+    {"Zhezhi", 76, 70, false},
+    {"Tuijian", 67, 41, false},
+    {"SmallMinjie", 67, 41, false},
+    {"SmallCelue", 67, 41, false},
+    {"SmallTiyu", 67, 41, false},
+    {"SmallXiuxian", 67, 41, false},
+    {"SmallYizhi", 67, 41, false},
+    {"SmallZhanzheng", 67, 41, false},
+    {"SmallZhuanji", 67, 41, false},
+    {"SmallZhezhi", 67, 41, false},
+    {"Selfsel", 67, 41, false},
+    {"Favorite", 67, 41, false},
+    {"Back", 0, 0, true},
+    {"Forward", 0, 0, true},
+    {"Pinglun", 0, 0, false},
+    {"Fankui", 0, 0, false},
+    {"Shoucang", 0, 0, false},
+    {"Xiazai", 0, 0, false},
+    {"Quanping", 0, 0, false},
+    {"Tuichuquanping", 40, 30, false},
+    {"managerlist", 0, 0, false},
+    {"smallclose", 23, 17, false},
+    {"ok", 80, 26, false},
+    {"cancel", 80, 26, false},
+    {"submit", 0, 0, false},
+    {"browse", 42, 21, false},
+    {"managerlistup", 55, 21, false},
+    {"managerlistdown", 55, 21, false},
+    {"managerlistdel", 55, 21, false},
+    {"managerlistsave", 55, 21, false},
 };
 
-TEST(SkinImages, EveryControlHasItsStatePictures) {
+TEST(SkinImages, EveryControlHasItsStatePictures)
+{
   for (const SkinSet &s : kUiSkins) {
     for (int digit = s.withUnavailable ? 0 : 1; digit <= 3; ++digit) {
       const QString name = QString::fromLatin1(s.base) + QString::number(digit);
@@ -58,25 +80,52 @@ TEST(SkinImages, EveryControlHasItsStatePictures) {
   }
 }
 
-TEST(SkinImages, FrameAndIconPicturesHaveTheirSizes) {
+TEST(SkinImages, FrameAndIconPicturesHaveTheirSizes)
+{
   struct Picture {
     const char *name;
     int width, height;
   };
   const Picture pictures[] = {
-      {"FrameTl", 8, 88},          {"FrameTc", 16, 88},         {"FrameTr", 8, 88},
-      {"FrameLeft", 8, 16},        {"FrameRight", 8, 16},       {"FrameBottomLeft", 8, 24},
-      {"FrameBottom", 16, 24},     {"FrameBottomRight", 8, 24}, {"Fenge", 2, 16},
-      {"NameBar", 16, 41},         {"PlayBar", 16, 41},         {"TabStrip", 200, 41},
-      {"Logo", 183, 58},           {"DlgTopLeft", 13, 36},      {"DlgTop", 16, 36},
-      {"DlgTopRight", 13, 36},     {"DlgLeft", 14, 16},         {"DlgRight", 14, 16},
-      {"DlgBottomLeft", 13, 17},   {"DlgBottom", 16, 17},       {"DlgBottomRight", 13, 17},
-      {"AppIcon", 64, 64},         {"ProgramIcon", 65, 57},     {"IconAbout", 16, 16},
-      {"IconAdvice", 16, 16},      {"IconFriends", 16, 16},     {"IconSettings", 16, 16},
-      {"IconWebsite", 16, 16},     {"IconFolder", 16, 16},      {"IconExit", 16, 16},
-      {"IconRestore", 16, 16},     {"TvBg", 200, 36},           {"TvBg2", 200, 36},
-      {"TreeMarker", 16, 16},      {"ScrollTop", 13, 9},        {"ScrollMiddle", 13, 16},
-      {"ScrollBottom", 13, 9},     {"ScrollThumbTop", 13, 3},   {"ScrollThumbMiddle", 13, 16},
+      {"FrameTl", 8, 88},
+      {"FrameTc", 16, 88},
+      {"FrameTr", 8, 88},
+      {"FrameLeft", 8, 16},
+      {"FrameRight", 8, 16},
+      {"FrameBottomLeft", 8, 24},
+      {"FrameBottom", 16, 24},
+      {"FrameBottomRight", 8, 24},
+      {"Fenge", 2, 16},
+      {"NameBar", 16, 41},
+      {"PlayBar", 16, 41},
+      {"TabStrip", 200, 41},
+      {"Logo", 183, 58},
+      {"DlgTopLeft", 13, 36},
+      {"DlgTop", 16, 36},
+      {"DlgTopRight", 13, 36},
+      {"DlgLeft", 14, 16},
+      {"DlgRight", 14, 16},
+      {"DlgBottomLeft", 13, 17},
+      {"DlgBottom", 16, 17},
+      {"DlgBottomRight", 13, 17},
+      {"AppIcon", 64, 64},
+      {"ProgramIcon", 65, 57},
+      {"IconAbout", 16, 16},
+      {"IconAdvice", 16, 16},
+      {"IconFriends", 16, 16},
+      {"IconSettings", 16, 16},
+      {"IconWebsite", 16, 16},
+      {"IconFolder", 16, 16},
+      {"IconExit", 16, 16},
+      {"IconRestore", 16, 16},
+      {"TvBg", 200, 36},
+      {"TvBg2", 200, 36},
+      {"TreeMarker", 16, 16},
+      {"ScrollTop", 13, 9},
+      {"ScrollMiddle", 13, 16},
+      {"ScrollBottom", 13, 9},
+      {"ScrollThumbTop", 13, 3},
+      {"ScrollThumbMiddle", 13, 16},
       {"ScrollThumbBottom", 13, 3},
   };
   for (const Picture &p : pictures) {
@@ -86,7 +135,8 @@ TEST(SkinImages, FrameAndIconPicturesHaveTheirSizes) {
   }
 }
 
-TEST(SkinImages, NamesAreStoredInUpperCaseAndFoundInAnyCase) {
+TEST(SkinImages, NamesAreStoredInUpperCaseAndFoundInAnyCase)
+{
   const QStringList stored = SkinImageNames();
   ASSERT_TRUE(stored.contains("HOMEPAGE1"));
   for (const QString &n : stored)
@@ -104,7 +154,8 @@ TEST(SkinImages, NamesAreStoredInUpperCaseAndFoundInAnyCase) {
   }
 }
 
-TEST(SkinImages, MissingNameFailsAndKeepsThePicture) {
+TEST(SkinImages, MissingNameFailsAndKeepsThePicture)
+{
   tLxsimage img;
   ASSERT_TRUE(LoadSkinImage(&img, "cancel1"));
   const QImage before = img.pixmap().toImage();
@@ -117,7 +168,8 @@ TEST(SkinImages, MissingNameFailsAndKeepsThePicture) {
   EXPECT_FALSE(LoadSkinImage(nullptr, "ok1"));
 }
 
-TEST(PictureControl, ReportsTheMouse) {
+TEST(PictureControl, ReportsTheMouse)
+{
   tLxsimage img;
   img.resize(40, 20);
   QSignalSpy down(&img, &tLxsimage::mouseDown);
@@ -143,7 +195,8 @@ TEST(PictureControl, ReportsTheMouse) {
   EXPECT_EQ(img.Tag, 0);  // the bare control keeps no state of its own
 }
 
-TEST(StateRule, EachStateChangeDecodesOnce) {
+TEST(StateRule, EachStateChangeDecodesOnce)
+{
   tLxsimage img;
   img.resize(80, 26);
   auto *button = new SkinButton(&img, "ok");
@@ -160,11 +213,26 @@ TEST(StateRule, EachStateChangeDecodesOnce) {
   };
   const Step steps[] = {
       {"first move", [&] { Move(&img); }, 1, 2, "ok2"},
-      {"more moves", [&] { for (int i = 0; i < 25; ++i) Move(&img); }, 0, 2, "ok2"},
+      {"more moves",
+       [&] {
+         for (int i = 0; i < 25; ++i)
+           Move(&img);
+       },
+       0, 2, "ok2"},
       {"press", [&] { Press(&img); }, 1, 3, "ok3"},
       {"release: no mouse-up step", [&] { Release(&img); }, 0, 3, "ok3"},
-      {"press again", [&] { Press(&img); Release(&img); }, 0, 3, "ok3"},
-      {"move after the press", [&] { Move(&img); Move(&img); }, 1, 2, "ok2"},
+      {"press again",
+       [&] {
+         Press(&img);
+         Release(&img);
+       },
+       0, 3, "ok3"},
+      {"move after the press",
+       [&] {
+         Move(&img);
+         Move(&img);
+       },
+       1, 2, "ok2"},
       {"leave", [&] { Leave(&img); }, 1, 1, "ok1"},
       {"leave again", [&] { Leave(&img); }, 0, 1, "ok1"},
   };
@@ -179,7 +247,8 @@ TEST(StateRule, EachStateChangeDecodesOnce) {
   EXPECT_EQ(clicked.count(), 2);
 }
 
-TEST(StateRule, UnavailableButtonIgnoresTheMouse) {
+TEST(StateRule, UnavailableButtonIgnoresTheMouse)
+{
   tLxsimage img;
   img.resize(64, 28);
   auto *back = new SkinButton(&img, "Back", SkinButton::HasUnavailable, 0);
@@ -216,7 +285,8 @@ TEST(StateRule, UnavailableButtonIgnoresTheMouse) {
   EXPECT_EQ(clicked.count(), 1);
 }
 
-TEST(StateRule, SelectionGroupKeepsTheSelectedLook) {
+TEST(StateRule, SelectionGroupKeepsTheSelectedLook)
+{
   int key = 1;  // plays ActiveListTab
   SkinGroup group([&] { return key; });
   tLxsimage tab[3];
@@ -276,7 +346,8 @@ TEST(StateRule, SelectionGroupKeepsTheSelectedLook) {
   EXPECT_TRUE(Shows(&tab[1], "Selfsel2"));
 }
 
-TEST(StateRule, BaseNameCanFollowTheCategory) {
+TEST(StateRule, BaseNameCanFollowTheCategory)
+{
   tLxsimage img;
   auto *tabImage = new SkinButton(&img, "Tuijian");
   ASSERT_TRUE(tabImage->showState(3));

@@ -16,9 +16,9 @@
 
 // What the lines of a list file hold.
 struct ParsedPlayList {
-    std::vector<TKsvPlayPtr> items;   // the valid item lines, in file order
-    int selected = -1;                // index into items of the selected one, or -1
-    int headerNumber = 0;             // S: the selected line number (0 = none)
+  std::vector<TKsvPlayPtr> items;  // the valid item lines, in file order
+  int selected = -1;               // index into items of the selected one, or -1
+  int headerNumber = 0;            // S: the selected line number (0 = none)
 };
 
 // The lines of the file at `path` (GBK decoded; a final line end does not make

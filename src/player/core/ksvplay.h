@@ -13,13 +13,13 @@
 #include <memory>
 
 struct TKsvPlay {
-    QString id;                 // content id, decimal digits; compared as text
-    std::int32_t number = 0;    // the id's value while the item is fetched, else 0
-    QString pid;                // channel or category the item came from
-    QString name;               // display name, spaces as spaces
-    QString address;            // server address of the content file
-    QString type;               // content type number as decimal text
-    QString cachePath;          // full path of the item's file in the cache
+  QString id;               // content id, decimal digits; compared as text
+  std::int32_t number = 0;  // the id's value while the item is fetched, else 0
+  QString pid;              // channel or category the item came from
+  QString name;             // display name, spaces as spaces
+  QString address;          // server address of the content file
+  QString type;             // content type number as decimal text
+  QString cachePath;        // full path of the item's file in the cache
 };
 
 // Items are shared: the list node that shows an item and CurrentItem both hold
@@ -70,10 +70,10 @@ QString FormatThousands(double value);
 QString FetchProgressText(std::int32_t percent, std::int32_t totalBytes);
 
 // --- Process-wide playback state (user-interface thread only) ---------------
-extern TKsvPlayPtr CurrentItem;            // the item played or fetched
-extern std::int32_t PrefetchId;            // id being prefetched; 0 = none
-extern QString PrefetchPath;               // cache path of the prefetched item
-extern std::int32_t AudioPlayerSerial;     // serial of the audio player's name
+extern TKsvPlayPtr CurrentItem;         // the item played or fetched
+extern std::int32_t PrefetchId;         // id being prefetched; 0 = none
+extern QString PrefetchPath;            // cache path of the prefetched item
+extern std::int32_t AudioPlayerSerial;  // serial of the audio player's name
 
 // Puts the playback state back to its initial values (for tests).
 void ResetPlaybackState();

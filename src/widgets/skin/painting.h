@@ -46,21 +46,50 @@ QColor Tint(const QColor &c, int percentLighter);
 QColor Shade(const QColor &c, int percentDarker);
 
 // A rounded rectangle filled with a vertical gradient and a 1-pixel border.
-void Pill(QPainter &p, const QRectF &r, qreal radius, const QColor &top,
-          const QColor &bottom, const QColor &border);
+void Pill(QPainter &p, const QRectF &r, qreal radius, const QColor &top, const QColor &bottom,
+          const QColor &border);
 
 // Text centred in `r`, optionally with a soft 1-pixel shadow below it.
-void Caption(QPainter &p, const QRectF &r, const QString &text, int pixelSize,
-             const QColor &colour, bool bold = true,
-             const QColor &shadow = QColor());
+void Caption(QPainter &p, const QRectF &r, const QString &text, int pixelSize, const QColor &colour,
+             bool bold = true, const QColor &shadow = QColor());
 
 // Vector icons drawn into `r` (kept square, centred).  `ink` is the main
 // colour; `paper` the colour of details drawn on top of it.
 enum class Icon {
-  House, Bolt, Castle, Ball, Sun, Bulb, Shield, Disc, Plane, Star, Joystick,
-  Heart, HeartPlus, Bubble, Pencil, Download, Expand, Shrink, ArrowLeft,
-  ArrowRight, ArrowUp, ArrowDown, Cross, Floppy, Folder, Tidy, Gear, Info,
-  Globe, Friends, Minus, Square, TwoSquares, Check
+  House,
+  Bolt,
+  Castle,
+  Ball,
+  Sun,
+  Bulb,
+  Shield,
+  Disc,
+  Plane,
+  Star,
+  Joystick,
+  Heart,
+  HeartPlus,
+  Bubble,
+  Pencil,
+  Download,
+  Expand,
+  Shrink,
+  ArrowLeft,
+  ArrowRight,
+  ArrowUp,
+  ArrowDown,
+  Cross,
+  Floppy,
+  Folder,
+  Tidy,
+  Gear,
+  Info,
+  Globe,
+  Friends,
+  Minus,
+  Square,
+  TwoSquares,
+  Check
 };
 void DrawIcon(QPainter &p, Icon icon, const QRectF &r, const QColor &ink,
               const QColor &paper = colour::White);

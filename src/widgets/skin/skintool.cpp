@@ -31,7 +31,8 @@ namespace {
 
 std::map<QString, QImage> g_pictures;  // ordered by name: a stable .qrc
 
-void Add(const QString &name, const QImage &img) {
+void Add(const QString &name, const QImage &img)
+{
   if (g_pictures.count(name)) {
     std::fprintf(stderr, "skintool: picture %s drawn twice\n", qPrintable(name));
     std::exit(2);
@@ -43,7 +44,8 @@ using Painter = std::function<void(QPainter &, int state)>;
 
 // Draws one picture per state digit in `states`.
 void AddStates(const QString &base, QSize size, std::initializer_list<int> states,
-               const Painter &paint) {
+               const Painter &paint)
+{
   for (int s : states) {
     QImage img = NewImage(size.width(), size.height());
     QPainter p(&img);
@@ -56,7 +58,8 @@ void AddStates(const QString &base, QSize size, std::initializer_list<int> state
   }
 }
 
-void AddPicture(const QString &name, QSize size, const std::function<void(QPainter &)> &paint) {
+void AddPicture(const QString &name, QSize size, const std::function<void(QPainter &)> &paint)
+{
   QImage img = NewImage(size.width(), size.height());
   QPainter p(&img);
   p.setRenderHint(QPainter::Antialiasing);
@@ -91,7 +94,8 @@ const Category kCategories[] = {
     {"Zhezhi", "SmallZhezhi", "折纸", Icon::Plane, QColor(64, 160, 255)},
 };
 
-void CategoryButton(QPainter &p, int state, const Category &cat) {
+void CategoryButton(QPainter &p, int state, const Category &cat)
+{
   const QRectF card(2, 1, 72, 68);
   if (state == 2) {
     p.setPen(QPen(QColor(255, 255, 255, 150), 1));
@@ -124,7 +128,8 @@ void CategoryButton(QPainter &p, int state, const Category &cat) {
 
 // Left-panel tabs, 67 x 41: rounded tops, flat bottoms, a small icon and a
 // two-character caption.
-void Tab(QPainter &p, int state, const QString &caption, Icon icon, const QColor &accent) {
+void Tab(QPainter &p, int state, const QString &caption, Icon icon, const QColor &accent)
+{
   QPainterPath shape;
   const QRectF r(0.5, 4.5, 66, 36.5);
   const qreal rad = 9;
@@ -170,7 +175,8 @@ struct ButtonLook {
 };
 
 void PushButton(QPainter &p, int state, QSize size, const QString &caption, const ButtonLook &look,
-                int pixelSize, Icon icon = Icon::Check, bool withIcon = false) {
+                int pixelSize, Icon icon = Icon::Check, bool withIcon = false)
+{
   const QRectF body(0, 0, size.width(), size.height() - 1);
   const qreal radius = qMin<qreal>(body.height() / 2, 9);
   QColor top, bottom, border, text = look.text;
@@ -184,7 +190,9 @@ void PushButton(QPainter &p, int state, QSize size, const QString &caption, cons
     bottom = state == 3 ? Tint(look.base, 55) : Tint(look.base, state == 2 ? 78 : 70);
     border = state == 1 ? Tint(look.base, 40) : look.base;
   } else {
-    const QColor mid = state == 2 ? Tint(look.base, 18) : state == 3 ? Shade(look.base, 14) : look.base;
+    const QColor mid = state == 2   ? Tint(look.base, 18)
+                       : state == 3 ? Shade(look.base, 14)
+                                    : look.base;
     top = Tint(mid, 30);
     bottom = mid;
     border = Shade(mid, 22);
@@ -212,21 +220,26 @@ void PushButton(QPainter &p, int state, QSize size, const QString &caption, cons
 // Title-bar buttons of the main window (23 x 16) and of the dialogs
 // (23 x 17): a white glyph on the blue bar; hover lights a rounded plate,
 // red for close.
-void CaptionButton(QPainter &p, int state, QSize size, Icon glyph, bool isClose) {
+void CaptionButton(QPainter &p, int state, QSize size, Icon glyph, bool isClose)
+{
   const QRectF r(0.5, 0.5, size.width() - 1, size.height() - 1);
   if (state >= 2) {
-    const QColor plate = isClose ? (state == 3 ? QColor(200, 50, 50) : c::Red)
-                                 : (state == 3 ? QColor(255, 255, 255, 70) : QColor(255, 255, 255, 110));
+    const QColor plate =
+        isClose ? (state == 3 ? QColor(200, 50, 50) : c::Red)
+                : (state == 3 ? QColor(255, 255, 255, 70) : QColor(255, 255, 255, 110));
     p.setPen(Qt::NoPen);
     p.setBrush(plate);
     p.drawRoundedRect(r, 4, 4);
   }
   const qreal side = size.height() - 3;
-  DrawIcon(p, glyph, QRectF((size.width() - side) / 2, (size.height() - side) / 2 + (state == 3 ? 0.5 : 0), side, side),
+  DrawIcon(p, glyph,
+           QRectF((size.width() - side) / 2, (size.height() - side) / 2 + (state == 3 ? 0.5 : 0),
+                  side, side),
            c::White, c::Sky);
 }
 
-void DrawAll() {
+void DrawAll()
+{
   // --- category bar and the channel tab pictures ---------------------------
   for (const Category &cat : kCategories) {
     AddStates(cat.base, QSize(76, 70), {1, 2, 3},
@@ -245,26 +258,41 @@ void DrawAll() {
             [](QPainter &p, int s) { Tab(p, s, "收藏", Icon::Heart, c::Pink); });
 
   // --- window buttons -------------------------------------------------------
-  AddStates("Min", QSize(23, 16), {1, 2, 3}, [](QPainter &p, int s) { CaptionButton(p, s, {23, 16}, Icon::Minus, false); });
-  AddStates("Max", QSize(23, 16), {1, 2, 3}, [](QPainter &p, int s) { CaptionButton(p, s, {23, 16}, Icon::Square, false); });
-  AddStates("Nor", QSize(23, 16), {1, 2, 3}, [](QPainter &p, int s) { CaptionButton(p, s, {23, 16}, Icon::TwoSquares, false); });
-  AddStates("Close", QSize(23, 16), {1, 2, 3}, [](QPainter &p, int s) { CaptionButton(p, s, {23, 16}, Icon::Cross, true); });
-  AddStates("smallclose", QSize(23, 17), {1, 2, 3}, [](QPainter &p, int s) { CaptionButton(p, s, {23, 17}, Icon::Cross, true); });
+  AddStates("Min", QSize(23, 16), {1, 2, 3}, [](QPainter &p, int s) {
+    CaptionButton(p, s, {23, 16}, Icon::Minus, false);
+  });
+  AddStates("Max", QSize(23, 16), {1, 2, 3}, [](QPainter &p, int s) {
+    CaptionButton(p, s, {23, 16}, Icon::Square, false);
+  });
+  AddStates("Nor", QSize(23, 16), {1, 2, 3}, [](QPainter &p, int s) {
+    CaptionButton(p, s, {23, 16}, Icon::TwoSquares, false);
+  });
+  AddStates("Close", QSize(23, 16), {1, 2, 3}, [](QPainter &p, int s) {
+    CaptionButton(p, s, {23, 16}, Icon::Cross, true);
+  });
+  AddStates("smallclose", QSize(23, 17), {1, 2, 3}, [](QPainter &p, int s) {
+    CaptionButton(p, s, {23, 17}, Icon::Cross, true);
+  });
 
   // --- page / play buttons (with the unavailable picture 0) ---------------
   const ButtonLook pageLook{c::Sky, c::SkyDark, true};
-  AddStates("Back", QSize(64, 28), {0, 1, 2, 3},
-            [&](QPainter &p, int s) { PushButton(p, s, {64, 28}, "网页", pageLook, 13, Icon::ArrowLeft, true); });
-  AddStates("Forward", QSize(64, 28), {0, 1, 2, 3},
-            [&](QPainter &p, int s) { PushButton(p, s, {64, 28}, "游戏", pageLook, 13, Icon::ArrowRight, true); });
+  AddStates("Back", QSize(64, 28), {0, 1, 2, 3}, [&](QPainter &p, int s) {
+    PushButton(p, s, {64, 28}, "网页", pageLook, 13, Icon::ArrowLeft, true);
+  });
+  AddStates("Forward", QSize(64, 28), {0, 1, 2, 3}, [&](QPainter &p, int s) {
+    PushButton(p, s, {64, 28}, "游戏", pageLook, 13, Icon::ArrowRight, true);
+  });
 
   // --- player tool bar ------------------------------------------------------
-  struct Tool { const char *base; const char *caption; Icon icon; QColor colour; };
+  struct Tool {
+    const char *base;
+    const char *caption;
+    Icon icon;
+    QColor colour;
+  };
   const Tool tools[] = {
-      {"Pinglun", "评论", Icon::Bubble, c::Sky},
-      {"Fankui", "反馈", Icon::Pencil, c::Teal},
-      {"Shoucang", "收藏", Icon::HeartPlus, c::Pink},
-      {"Xiazai", "下载", Icon::Download, c::Grass},
+      {"Pinglun", "评论", Icon::Bubble, c::Sky},      {"Fankui", "反馈", Icon::Pencil, c::Teal},
+      {"Shoucang", "收藏", Icon::HeartPlus, c::Pink}, {"Xiazai", "下载", Icon::Download, c::Grass},
       {"Quanping", "全屏", Icon::Expand, c::Orange},
   };
   for (const Tool &t : tools) {
@@ -282,9 +310,15 @@ void DrawAll() {
 
   // --- list organiser buttons -----------------------------------------------
   const ButtonLook listLook{c::Sky, c::SkyDark, true};
-  AddStates("managerlist", QSize(80, 24), {1, 2, 3},
-            [&](QPainter &p, int s) { PushButton(p, s, {80, 24}, "整理", listLook, 13, Icon::Tidy, true); });
-  struct Small { const char *base; const char *caption; Icon icon; QColor colour; };
+  AddStates("managerlist", QSize(80, 24), {1, 2, 3}, [&](QPainter &p, int s) {
+    PushButton(p, s, {80, 24}, "整理", listLook, 13, Icon::Tidy, true);
+  });
+  struct Small {
+    const char *base;
+    const char *caption;
+    Icon icon;
+    QColor colour;
+  };
   const Small smalls[] = {
       {"managerlistdel", "删除", Icon::Cross, c::Red},
       {"managerlistup", "上移", Icon::ArrowUp, c::Sky},
@@ -299,15 +333,18 @@ void DrawAll() {
   }
 
   // --- dialog buttons -------------------------------------------------------
-  AddStates("ok", QSize(80, 26), {1, 2, 3},
-            [](QPainter &p, int s) { PushButton(p, s, {80, 26}, "确定", {c::Grass, c::White, false}, 14); });
+  AddStates("ok", QSize(80, 26), {1, 2, 3}, [](QPainter &p, int s) {
+    PushButton(p, s, {80, 26}, "确定", {c::Grass, c::White, false}, 14);
+  });
   AddStates("cancel", QSize(80, 26), {1, 2, 3}, [](QPainter &p, int s) {
     PushButton(p, s, {80, 26}, "取消", {QColor(120, 140, 165), QColor(80, 96, 118), true}, 14);
   });
-  AddStates("submit", QSize(80, 26), {1, 2, 3},
-            [](QPainter &p, int s) { PushButton(p, s, {80, 26}, "提交", {c::Orange, c::White, false}, 14); });
-  AddStates("browse", QSize(42, 21), {1, 2, 3},
-            [](QPainter &p, int s) { PushButton(p, s, {42, 21}, "浏览", {c::Sky, c::White, false}, 12); });
+  AddStates("submit", QSize(80, 26), {1, 2, 3}, [](QPainter &p, int s) {
+    PushButton(p, s, {80, 26}, "提交", {c::Orange, c::White, false}, 14);
+  });
+  AddStates("browse", QSize(42, 21), {1, 2, 3}, [](QPainter &p, int s) {
+    PushButton(p, s, {42, 21}, "浏览", {c::Sky, c::White, false}, 12);
+  });
 
   // --- frame pieces of the main window (stretched where noted) --------------
   auto captionGradient = [](QPainter &p, QRectF r) {
@@ -369,7 +406,8 @@ void DrawAll() {
     for (int x = 8; x < 192; x += 4)
       p.fillRect(QRectF(x, 35, 2, 1), QColor(214, 232, 248));
   });
-  AddPicture("TvBg2", {200, 36}, [](QPainter &p) { p.fillRect(QRectF(0, 0, 200, 36), QColor(254, 254, 254)); });
+  AddPicture("TvBg2", {200, 36},
+             [](QPainter &p) { p.fillRect(QRectF(0, 0, 200, 36), QColor(254, 254, 254)); });
   AddPicture("TreeMarker", {16, 16}, [](QPainter &p) {
     p.setPen(Qt::NoPen);
     p.setBrush(c::Orange);
@@ -387,9 +425,12 @@ void DrawAll() {
     p.setBrush(c::SkyMist);
     p.drawPath(path);
   };
-  AddPicture("ScrollTop", {13, 9}, [&](QPainter &p) { track(p, QRectF(0, 0, 13, 9), true, false); });
-  AddPicture("ScrollMiddle", {13, 16}, [&](QPainter &p) { track(p, QRectF(0, 0, 13, 16), false, false); });
-  AddPicture("ScrollBottom", {13, 9}, [&](QPainter &p) { track(p, QRectF(0, 0, 13, 9), false, true); });
+  AddPicture("ScrollTop", {13, 9},
+             [&](QPainter &p) { track(p, QRectF(0, 0, 13, 9), true, false); });
+  AddPicture("ScrollMiddle", {13, 16},
+             [&](QPainter &p) { track(p, QRectF(0, 0, 13, 16), false, false); });
+  AddPicture("ScrollBottom", {13, 9},
+             [&](QPainter &p) { track(p, QRectF(0, 0, 13, 9), false, true); });
   auto thumb = [](QPainter &p, QRectF r, bool top, bool bottom) {
     QPainterPath path;
     path.addRoundedRect(QRectF(r.left() + 3, r.top() + (top ? 0 : -6), 7,
@@ -400,9 +441,12 @@ void DrawAll() {
     p.setBrush(c::Sky);
     p.drawPath(path);
   };
-  AddPicture("ScrollThumbTop", {13, 3}, [&](QPainter &p) { thumb(p, QRectF(0, 0, 13, 3), true, false); });
-  AddPicture("ScrollThumbMiddle", {13, 16}, [&](QPainter &p) { thumb(p, QRectF(0, 0, 13, 16), false, false); });
-  AddPicture("ScrollThumbBottom", {13, 3}, [&](QPainter &p) { thumb(p, QRectF(0, 0, 13, 3), false, true); });
+  AddPicture("ScrollThumbTop", {13, 3},
+             [&](QPainter &p) { thumb(p, QRectF(0, 0, 13, 3), true, false); });
+  AddPicture("ScrollThumbMiddle", {13, 16},
+             [&](QPainter &p) { thumb(p, QRectF(0, 0, 13, 16), false, false); });
+  AddPicture("ScrollThumbBottom", {13, 3},
+             [&](QPainter &p) { thumb(p, QRectF(0, 0, 13, 3), false, true); });
 
   // --- dialog template pieces ----------------------------------------------
   auto dlgTitle = [](QPainter &p, int w) {
@@ -481,18 +525,24 @@ void DrawAll() {
   AddPicture("AppIcon", {64, 64}, [&](QPainter &p) { mascot(p, QRectF(2, 2, 60, 60)); });
   AddPicture("ProgramIcon", {65, 57}, [&](QPainter &p) { mascot(p, QRectF(6.5, 1, 52, 52)); });
 
-  struct SmallIcon { const char *name; Icon icon; QColor colour; };
+  struct SmallIcon {
+    const char *name;
+    Icon icon;
+    QColor colour;
+  };
   const SmallIcon icons[] = {
-      {"IconAbout", Icon::Info, c::Sky},      {"IconAdvice", Icon::Pencil, c::Teal},
+      {"IconAbout", Icon::Info, c::Sky},       {"IconAdvice", Icon::Pencil, c::Teal},
       {"IconFriends", Icon::Friends, c::Pink}, {"IconSettings", Icon::Gear, QColor(110, 126, 150)},
       {"IconWebsite", Icon::Globe, c::Grass},  {"IconFolder", Icon::Folder, c::Sun},
       {"IconExit", Icon::Cross, c::Red},       {"IconRestore", Icon::Star, c::Orange},
   };
   for (const SmallIcon &i : icons)
-    AddPicture(i.name, {16, 16}, [&](QPainter &p) { DrawIcon(p, i.icon, QRectF(0.5, 0.5, 15, 15), i.colour); });
+    AddPicture(i.name, {16, 16},
+               [&](QPainter &p) { DrawIcon(p, i.icon, QRectF(0.5, 0.5, 15, 15), i.colour); });
 }
 
-bool WriteAll(const QString &dir) {
+bool WriteAll(const QString &dir)
+{
   if (!QDir().mkpath(dir)) {
     std::fprintf(stderr, "skintool: cannot create %s\n", qPrintable(dir));
     return false;
@@ -518,11 +568,13 @@ bool WriteAll(const QString &dir) {
   return true;
 }
 
-bool ChooseCaptionFont() {
+bool ChooseCaptionFont()
+{
   const QString wanted = QStringLiteral("WenQuanYi Zen Hei");
   if (!QFontDatabase::families().contains(wanted)) {
     // Not known to the font configuration: load the file Debian installs.
-    QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"));
+    QFontDatabase::addApplicationFont(
+        QStringLiteral("/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"));
   }
   if (!QFontDatabase::families().contains(wanted)) {
     std::fprintf(stderr, "skintool: the font \"WenQuanYi Zen Hei\" (Debian package "
@@ -535,7 +587,8 @@ bool ChooseCaptionFont() {
 
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   if (argc != 2) {
