@@ -20,8 +20,16 @@
 #   kestrova (src/app)                    the executable: main.cpp only
 #
 # kestrova_library(NAME FOLDER folders... SOURCES files... LINKS libs...)
+# kestrova_globbed_sources(VAR folder) sets VAR to the .cpp and .h files
+# directly in `folder` (relative to the calling folder).
 #   FOLDER names the library's folders relative to src/ ("base",
 #   "player/core"); sources are relative to the calling folder.
+function(kestrova_globbed_sources var folder)
+  file(GLOB found CONFIGURE_DEPENDS
+    "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h")
+  set(${var} ${found} PARENT_SCOPE)
+endfunction()
+
 function(kestrova_library name)
   cmake_parse_arguments(L "" "" "FOLDER;SOURCES;LINKS" ${ARGN})
   set(srcs)
@@ -29,6 +37,13 @@ function(kestrova_library name)
     get_filename_component(abs "${f}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
     list(APPEND srcs "${abs}")
   endforeach()
+  if(NOT srcs)
+    # A layer whose folder holds no sources yet still gives its include root
+    # and link line to the layers above.
+    set(empty "${CMAKE_BINARY_DIR}/include-roots/${name}-empty.cpp")
+    file(WRITE "${empty}" "// ${name} has no sources of its own yet.\n")
+    set(srcs "${empty}")
+  endif()
   add_library(${name} STATIC ${srcs})
   set(root "${CMAKE_BINARY_DIR}/include-roots/${name}")
   foreach(folder IN LISTS L_FOLDER)
