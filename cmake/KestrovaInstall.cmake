@@ -12,5 +12,7 @@ if(EXISTS "${KESTROVA_RUFFLE_DIR}/ruffle.js")
   install(DIRECTORY "${KESTROVA_RUFFLE_DIR}/" DESTINATION ruffle
           FILES_MATCHING PATTERN "*.js" PATTERN "*.wasm" PATTERN "LICENSE*")
 else()
-  message(WARNING "The Flash player runtime is missing: run 'npm ci' in ${PROJECT_SOURCE_DIR}")
+  # A client without the runtime refuses to start: stop here instead.
+  message(FATAL_ERROR "The Flash player runtime (npm package @ruffle-rs/ruffle) is missing.\n"
+    "Install the project's packages with: scripts/setup.sh")
 endif()

@@ -1,7 +1,14 @@
 #pragma once
-// The DES block cipher (FIPS 46-3), one 64-bit block at a time.  A block is
-// held as a 64-bit number whose most significant bit is DES bit 1, which is
-// the most significant bit of byte 0 of the 8-byte block.
+// The DES block cipher (FIPS 46-3), one 64-bit block at a time.
+//
+// Our own, because stored values, link commands and content addresses are
+// single DES, and the system libraries offer single DES only behind
+// OpenSSL's legacy provider (not loaded by default, and not to be relied on
+// on every machine).  The test vectors in tests/crypto hold it to the
+// standard.
+//
+// A block is held as a 64-bit number whose most significant bit is DES bit
+// 1, which is the most significant bit of byte 0 of the 8-byte block.
 #include <array>
 #include <cstdint>
 

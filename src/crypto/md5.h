@@ -1,5 +1,5 @@
 #pragma once
-// The MD5 message digest (RFC 1321).
+// The MD5 message digest (RFC 1321), from Qt's QCryptographicHash.
 #include <QByteArrayView>
 #include <array>
 #include <cstdint>

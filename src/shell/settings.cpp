@@ -16,7 +16,6 @@
 #include <QRadioButton>
 
 namespace {
-std::function<QString(const QString &, const QString &)> g_chooser;
 
 const QString kRefused = QStringLiteral("没有权限创建下载文件夹。");
 
@@ -163,19 +162,11 @@ bool BrowseForFolder(const QString &title, const QString &root, QString &folder,
     folder.clear();
   const QString start = !folder.isEmpty() ? folder : root;
   QString picked;
-  if (g_chooser)
-    picked = g_chooser(title, start);
-  else
-    picked = QFileDialog::getExistingDirectory(owner, title, start, QFileDialog::ShowDirsOnly);
+  picked = Desktop().ChooseFolder(title, start, owner);
   if (picked.isEmpty())
     return false;
   folder = QDir(picked).absolutePath();
   return true;
-}
-
-void SetFolderChooserForTests(std::function<QString(const QString &, const QString &)> chooser)
-{
-  g_chooser = std::move(chooser);
 }
 
 bool PrepareDownloadFolder(const QString &folder)

@@ -60,12 +60,6 @@ void ShowSettings(QWidget *owner, SettingsHooks hooks);
 bool BrowseForFolder(const QString &title, const QString &root, QString &folder,
                      QWidget *owner = nullptr);
 
-// Test seam: replaces the system folder chooser.  The function gets the title
-// and the start folder and returns the picked folder or an empty text for a
-// cancel.  Pass an empty function to restore the real chooser.
-void SetFolderChooserForTests(
-    std::function<QString(const QString &title, const QString &start)> chooser);
-
 // Checks a download folder typed by the user and creates it with every
 // missing parent.  The folder must be an absolute path; a path naming a file,
 // one that cannot be created, or a folder the user cannot write into is

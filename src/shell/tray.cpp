@@ -7,23 +7,11 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QUrl>
 
-namespace {
-int g_availableForTests = -1;
-}
-
-void TTrayMenu::SetAvailableForTests(int available) { g_availableForTests = available; }
-
-bool TTrayMenu::Available() const
-{
-  if (g_availableForTests >= 0)
-    return g_availableForTests == 1;
-  return QSystemTrayIcon::isSystemTrayAvailable();
-}
+bool TTrayMenu::Available() const { return Desktop().TrayAvailable(); }
 
 TTrayMenu::TTrayMenu(TfrmMain *form) : QObject(form), m_form(form)
 {
@@ -89,7 +77,7 @@ void TTrayMenu::miRecommendClick()
 
 void TTrayMenu::miHomepageClick()
 {
-  QDesktopServices::openUrl(QUrl(QString::fromLatin1(PortalHomeUrl)));
+  Desktop().OpenUrl(QUrl(QString::fromLatin1(PortalHomeUrl)));
 }
 
 void TTrayMenu::miExitClick()

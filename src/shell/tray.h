@@ -22,9 +22,6 @@ public:
 
   // Does the desktop offer a tray right now?
   bool Available() const;
-  // Test seam: answers Available() with `available` from now on (-1 asks
-  // the desktop again).
-  static void SetAvailableForTests(int available);
   QMenu *pm_tray() const { return m_menu; }
 
   // Menu items, in menu order (separators between 官网地址 / 打开Kestrova and

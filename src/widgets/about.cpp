@@ -1,17 +1,16 @@
 #include "widgets/about.h"
 
 #include "base/routines.h"
+#include "widgets/desktop.h"
 #include "widgets/dialogs.h"
 #include "widgets/lxsimage.h"
 
-#include <QDesktopServices>
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QUrl>
 
 namespace {
-std::function<void(const QUrl &)> g_opener;
 
 const QColor kLinkColour(35, 135, 208);
 const QColor kLinkHover(0, 0, 255);
@@ -63,10 +62,7 @@ void TfrmAbout::setContractHover(bool over)
 void TfrmAbout::lblContractClick()
 {
   const QUrl url(QStringLiteral("mailto:") + QString::fromLatin1(KestrovaSupportMail));
-  if (g_opener)
-    g_opener(url);
-  else
-    QDesktopServices::openUrl(url);
+  Desktop().OpenUrl(url);
 }
 
 bool TfrmAbout::eventFilter(QObject *watched, QEvent *e)
@@ -90,11 +86,6 @@ bool TfrmAbout::eventFilter(QObject *watched, QEvent *e)
     }
   }
   return TfrmWinTemplate::eventFilter(watched, e);
-}
-
-void TfrmAbout::SetUrlOpenerForTests(std::function<void(const QUrl &)> opener)
-{
-  g_opener = std::move(opener);
 }
 
 void ShowAbout(QWidget *owner) { TfrmWinTemplate::RunModal(new TfrmAbout(owner)); }

@@ -24,10 +24,6 @@ public:
   // Opens "mailto:" + the support address with the mail program.
   void lblContractClick();
 
-  // Test seam: where lblContractClick sends the address (the desktop's
-  // handler when not set).
-  static void SetUrlOpenerForTests(std::function<void(const QUrl &)> opener);
-
 protected:
   bool eventFilter(QObject *watched, QEvent *e) override;
 };

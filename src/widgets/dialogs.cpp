@@ -6,7 +6,6 @@
 #include <QLabel>
 
 namespace {
-ScopedDialogRecorder *g_recorder = nullptr;
 
 constexpr int kTextMargin = 76;   // label width + this = the box's least width
 constexpr int kPlainHeight = 40;  // a label up to this high leaves the height
@@ -93,54 +92,20 @@ void TfrmMessageBox::limgCancelClick() { close(); }
 
 // --- the shared routines -----------------------------------------------------------
 
-void ShowInfoBox(const QString &text, QWidget *owner)
+void ShowInfoBox(const QString &text, QWidget *owner) { Desktop().InfoBox(text, owner); }
+
+bool AskYesNo(const QString &text, QWidget *owner) { return Desktop().YesNoBox(text, owner); }
+
+void SystemDesktop::InfoBox(const QString &text, QWidget *owner)
 {
-  if (g_recorder) {
-    g_recorder->entries.append({ScopedDialogRecorder::Entry::Info, text});
-    return;
-  }
   auto *box = new TfrmHint(owner);
   box->setText(text);
   TfrmWinTemplate::RunModal(box);
 }
 
-bool AskYesNo(const QString &text, QWidget *owner)
+bool SystemDesktop::YesNoBox(const QString &text, QWidget *owner)
 {
-  if (g_recorder) {
-    g_recorder->entries.append({ScopedDialogRecorder::Entry::YesNo, text});
-    if (!g_recorder->answers.isEmpty())
-      return g_recorder->answers.takeFirst();
-    return g_recorder->defaultAnswer;
-  }
   auto *box = new TfrmMessageBox(owner);
   box->setText(text);
   return TfrmWinTemplate::RunModal(box) == 1;
-}
-
-// --- test seam -------------------------------------------------------------------------
-
-ScopedDialogRecorder::ScopedDialogRecorder(bool answer)
-    : defaultAnswer(answer), m_previous(g_recorder)
-{
-  g_recorder = this;
-}
-
-ScopedDialogRecorder::~ScopedDialogRecorder() { g_recorder = m_previous; }
-
-QStringList ScopedDialogRecorder::infoTexts() const
-{
-  QStringList out;
-  for (const Entry &e : entries)
-    if (e.kind == Entry::Info)
-      out << e.text;
-  return out;
-}
-
-QStringList ScopedDialogRecorder::questions() const
-{
-  QStringList out;
-  for (const Entry &e : entries)
-    if (e.kind == Entry::YesNo)
-      out << e.text;
-  return out;
 }

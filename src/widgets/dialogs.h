@@ -7,6 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+// Tests replace the desktop (boxes included) through widgets/desktop.h.
+#include "widgets/desktop.h"
+
 class QWidget;
 
 // Information box "Kestrova提示" with the text and an OK button.
@@ -32,32 +35,3 @@ void ShowAbout(QWidget *owner = nullptr);
 // Company name and support address shown by the about box.
 inline constexpr const char *KestrovaCompanyName = "Kestrova 互动娱乐工作室";
 inline constexpr const char *KestrovaSupportMail = "support@kestrova.example";
-
-// --- Test seam ---------------------------------------------------------------
-// While a recorder exists, ShowInfoBox and AskYesNo open no window: each call
-// is recorded and AskYesNo answers from the recorder's queue of answers (or
-// with `defaultAnswer` once the queue is empty).  Recorders nest; the newest
-// one records.  Only for tests.
-class ScopedDialogRecorder {
-public:
-  struct Entry {
-    enum Kind { Info, YesNo } kind;
-    QString text;
-  };
-  explicit ScopedDialogRecorder(bool defaultAnswer = false);
-  ~ScopedDialogRecorder();
-  ScopedDialogRecorder(const ScopedDialogRecorder &) = delete;
-  ScopedDialogRecorder &operator=(const ScopedDialogRecorder &) = delete;
-
-  QList<Entry> entries;
-  QList<bool> answers;  // consumed front first by AskYesNo
-  bool defaultAnswer;
-
-  // Texts of the ShowInfoBox calls, in order.
-  QStringList infoTexts() const;
-  // Texts of the AskYesNo calls, in order.
-  QStringList questions() const;
-
-private:
-  ScopedDialogRecorder *m_previous;
-};

@@ -1,5 +1,6 @@
 #include "widgets/wintemplate.h"
 
+#include "widgets/desktop.h"
 #include "widgets/lxsimage.h"
 
 #include <QApplication>
@@ -16,7 +17,6 @@
 
 namespace {
 QPointer<QWidget> g_mainWindow;
-std::function<void(TfrmWinTemplate *)> g_modalHook;
 
 constexpr int kTitleHeight = 36;
 constexpr int kBottomHeight = 17;
@@ -246,16 +246,7 @@ int TfrmWinTemplate::RunModal(TfrmWinTemplate *dlg,
 {
   dlg->setAttribute(Qt::WA_DeleteOnClose, false);
   dlg->Tag = 0;
-  if (g_modalHook) {
-    QPointer<TfrmWinTemplate> guard(dlg);
-    dlg->setModal(true);
-    dlg->show();
-    g_modalHook(dlg);
-    if (guard && dlg->isVisible())
-      dlg->close();
-  } else {
-    dlg->exec();
-  }
+  Desktop().RunDialog(dlg);
   const int tag = dlg->Tag;
   if (beforeDestroy)
     beforeDestroy(dlg);
@@ -265,11 +256,6 @@ int TfrmWinTemplate::RunModal(TfrmWinTemplate *dlg,
 
 void TfrmWinTemplate::SetMainWindow(QWidget *mainWindow) { g_mainWindow = mainWindow; }
 QWidget *TfrmWinTemplate::MainWindow() { return g_mainWindow.data(); }
-
-void TfrmWinTemplate::SetModalHook(std::function<void(TfrmWinTemplate *)> hook)
-{
-  g_modalHook = std::move(hook);
-}
 
 QFont TfrmWinTemplate::DialogFont(int pixelSize, bool bold)
 {

@@ -37,7 +37,8 @@ public:
   void imgTopMouseDown(Qt::MouseButton button);
   void limgCloseClick();
 
-  // Shows the dialog modally with Tag 0, then destroys it; returns the Tag it
+  // Shows the dialog modally (through the desktop, widgets/desktop.h) with
+  // Tag 0, then destroys it; returns the Tag it
   // had when it closed.  `beforeDestroy`, when given, reads the closed
   // dialog's controls.  `dlg` is invalid afterwards.
   static int RunModal(TfrmWinTemplate *dlg,
@@ -60,13 +61,6 @@ public:
   // `onClick` runs when it is clicked.
   static tLxsimage *AddButton(QWidget *parent, const QString &skin, const QRect &geometry,
                               std::function<void()> onClick);
-
-  // --- Test seam -------------------------------------------------------------
-  // When set, RunModal shows the dialog without a nested event loop and calls
-  // the hook with it; the hook plays the user (clicks, typing, closing).  A
-  // dialog still open after the hook returns is closed as by its close
-  // button.  Pass an empty function to restore normal modal showing.
-  static void SetModalHook(std::function<void(TfrmWinTemplate *)> hook);
 
 protected:
   void paintEvent(QPaintEvent *e) override;

@@ -18,7 +18,7 @@ TEST(AudioPlayer, PlaysAShortMp3ToItsEnd)
   TestAppDir app(false);
   ASSERT_TRUE(app.isValid());
   ASSERT_TRUE(app.put(QStringLiteral(KESTROVA_BEEP_MP3), "Caches/134.mp3"));
-  ASSERT_TRUE(app.put(TestAppDir::SourceDir() + "/appdir/Resource/Html/offline/OffLine.htm",
+  ASSERT_TRUE(app.put(TestAppDir::SourceDir() + "/appdir/Resource/html/offline/OffLine.htm",
                       "Resource/Html/offline/OffLine.htm"));
   FakeEngine engine;
   PlaybackRig rig(&engine);

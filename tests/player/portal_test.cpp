@@ -24,7 +24,7 @@ protected:
     ASSERT_TRUE(app.isValid());
     ASSERT_TRUE(app.write("Config/pvlt_Source.ini",
                           "[sys]\r\nvar_type=0\r\nExeUpdate=1\r\nXmlUpdate=1\r\n"));
-    ASSERT_TRUE(app.put(TestAppDir::SourceDir() + "/appdir/Resource/Html/offline/OffLine.htm",
+    ASSERT_TRUE(app.put(TestAppDir::SourceDir() + "/appdir/Resource/html/offline/OffLine.htm",
                         "Resource/Html/offline/OffLine.htm"));
     ASSERT_TRUE(portal.start(QStringLiteral(KESTROVA_PORTAL_EXE), data.path(),
                              AppDir + "Config/platform.ini"))

@@ -2,6 +2,7 @@
 // drag, the layout rules of a resize, the channel tree's expansion rule and
 // the status-bar links.
 #include "uitest.h"
+#include "testdesktop.h"
 
 #include "shell/mainwindow_skin.h"
 #include "shell/settings.h"
@@ -27,21 +28,12 @@ using FrameTest = MainWindowTest;
 
 namespace {
 
-// Catches the addresses the program hands to the desktop's browser.
-class UrlCatcher : public QObject {
-  Q_OBJECT
-public:
-  QList<QUrl> urls;
-public Q_SLOTS:
-  void open(const QUrl &url) { urls.append(url); }
-};
-
 // How the close-confirmation dialog is answered.
 enum class Answer { None, Exit, Tray, CancelButton, TitleClose };
 
 void PlayCloseDialog(Answer answer, int *shown)
 {
-  TfrmWinTemplate::SetModalHook([answer, shown](TfrmWinTemplate *dlg) {
+  PlayDialogsWith([answer, shown](TfrmWinTemplate *dlg) {
     auto *close = qobject_cast<TfrmCloseSystem *>(dlg);
     ASSERT_NE(close, nullptr);
     ++*shown;
@@ -180,7 +172,7 @@ TEST_F(FrameTest, TrayExitAsksAndEndsOnlyOnYes)
   }
   // The question's own title-bar close button is a "no".
   int seen = 0;
-  TfrmWinTemplate::SetModalHook([&seen](TfrmWinTemplate *dlg) {
+  PlayDialogsWith([&seen](TfrmWinTemplate *dlg) {
     auto *box = qobject_cast<TfrmMessageBox *>(dlg);
     ASSERT_NE(box, nullptr);
     ++seen;
@@ -189,7 +181,7 @@ TEST_F(FrameTest, TrayExitAsksAndEndsOnlyOnYes)
   w.tray->miExit->trigger();
   EXPECT_EQ(seen, 1);
   EXPECT_EQ(endings_, 0);
-  TfrmWinTemplate::SetModalHook({});
+  PlayDialogsWith({});
   {
     ScopedDialogRecorder boxes(true);
     w.tray->miExit->trigger();
@@ -210,10 +202,11 @@ TEST_F(FrameTest, RecommendCopiesTheHomeAddressAndHomepageOpensIt)
     EXPECT_EQ(boxes.infoTexts(),
               QStringList{QStringLiteral("Kestrova官方网址已拷贝,可直接粘贴。")});
   }
-  UrlCatcher catcher;
-  QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
+  // Addresses handed to the desktop's browser.
+  struct {
+    const QList<QUrl> &urls;
+  } catcher{desktop_->openedUrls};
   w.tray->miHomepage->trigger();
-  QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
   EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl(QString::fromLatin1(PortalHomeUrl))});
   EXPECT_TRUE(QString::fromLatin1(PortalHomeUrl).endsWith(QLatin1Char('/')));
 }
@@ -251,7 +244,7 @@ TEST_F(FrameTest, WithoutATrayTheWindowIsMinimisedInsteadOfHidden)
   f.write("[Info]\r\n1=4\r\n8=0\r\n");
   f.close();
   LoadConfig();
-  TTrayMenu::SetAvailableForTests(0);
+  TestDesktop().trayAvailable = false;
   TfrmMain &w = Window();
   w.life->FormCreate();
   w.show();
@@ -461,7 +454,7 @@ TEST_F(FrameTest, StatusBarLinksOpenSettingsAndFeedback)
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
   QStringList opened;
-  TfrmWinTemplate::SetModalHook([&opened](TfrmWinTemplate *dlg) {
+  PlayDialogsWith([&opened](TfrmWinTemplate *dlg) {
     opened << QString::fromLatin1(dlg->metaObject()->className());
     dlg->limgCloseClick();
   });

@@ -3,6 +3,7 @@
 // configuration loaded, a main window with a recording engine, and a
 // recorder of the life cycle's steps.
 #include "base/config.h"
+#include "testdesktop.h"
 #include "base/globals.h"
 #include "base/ini.h"
 #include "net/enginelibrary.h"
@@ -110,15 +111,17 @@ protected:
     ResetGlobals();
     dir_ = tmp_.path() + QLatin1Char('/');
     PreparePaths(dir_);
-    // The desktop has a tray unless a test says otherwise.
-    TTrayMenu::SetAvailableForTests(1);
+    // The desktop has a tray unless a test says otherwise; boxes are the
+    // real skinned ones, handed to the dialog handler like every dialog.
+    desktop_ = std::make_unique<RecordingDesktop>();
+    desktop_->recordBoxes = false;
+    desktop_->trayAvailable = true;
   }
   void TearDown() override
   {
-    TfrmWinTemplate::SetModalHook({});
-    TTrayMenu::SetAvailableForTests(-1);
     TfrmWinTemplate::SetMainWindow(nullptr);
     window_.reset();
+    desktop_.reset();
     ResetGlobals();
     steps_.clear();
     engineCalls_.clear();
@@ -147,6 +150,7 @@ protected:
 
   QTemporaryDir tmp_;
   QString dir_;
+  std::unique_ptr<RecordingDesktop> desktop_;
   std::unique_ptr<TfrmMain> window_;
   QStringList steps_;
   QStringList engineCalls_;

@@ -1,6 +1,7 @@
 // The dialog template, the two message boxes, the close confirmation and the
 // about box.
 #include "skintest.h"
+#include "testdesktop.h"
 
 #include "base/config.h"
 #include "base/globals.h"
@@ -26,12 +27,13 @@ class ModalHook {
 public:
   explicit ModalHook(std::function<void(TfrmWinTemplate *)> hook)
   {
-    TfrmWinTemplate::SetModalHook([this, hook](TfrmWinTemplate *dlg) {
+    desktop.recordBoxes = false;
+    desktop.dialogHandler = [this, hook](TfrmWinTemplate *dlg) {
       ++shown;
       hook(dlg);
-    });
+    };
   }
-  ~ModalHook() { TfrmWinTemplate::SetModalHook({}); }
+  RecordingDesktop desktop;
   int shown = 0;
 };
 
@@ -335,8 +337,8 @@ TEST_F(ConfigTest, CloseSystemWithoutLocalIniKeepsTheChoiceForThisRun)
 
 TEST(About, ShowsVersionAndOpensTheSupportMail)
 {
-  QList<QUrl> opened;
-  TfrmAbout::SetUrlOpenerForTests([&](const QUrl &u) { opened << u; });
+  RecordingDesktop desktop;
+  const QList<QUrl> &opened = desktop.openedUrls;
   TfrmAbout about;
   EXPECT_EQ(about.caption(), "关于");
   EXPECT_EQ(about.size(), QSize(308, 235));
@@ -357,7 +359,6 @@ TEST(About, ShowsVersionAndOpensTheSupportMail)
   Click(about.lblContract);
   ASSERT_EQ(opened.size(), 1);
   EXPECT_EQ(opened[0], QUrl(QString("mailto:") + KestrovaSupportMail));
-  TfrmAbout::SetUrlOpenerForTests({});
 }
 
 TEST(About, OkCloses)

@@ -1,5 +1,6 @@
 // The settings dialog: what OK applies, and what it refuses.
 #include "skintest.h"
+#include "testdesktop.h"
 
 #include "base/config.h"
 #include "base/globals.h"
@@ -34,7 +35,6 @@ protected:
   }
   void TearDown() override
   {
-    SetFolderChooserForTests({});
     ResetGlobals();
   }
 
@@ -50,6 +50,8 @@ protected:
   QTemporaryDir tmp;
   QString root;
   QList<int> pcRun;
+  // Boxes are recorded; dialogs and the folder chooser are played by the test.
+  RecordingDesktop desktop_;
 };
 
 TEST_F(SettingsTest, FormShowsTheCurrentState)
@@ -211,7 +213,7 @@ TEST_F(SettingsTest, RefusedDownloadFolderChangesNothing)
 
 TEST_F(SettingsTest, TitleBarCloseDiscardsEverything)
 {
-  TfrmWinTemplate::SetModalHook([](TfrmWinTemplate *dlg) {
+  PlayDialogsWith([](TfrmWinTemplate *dlg) {
     auto *s = static_cast<TfrmSettings *>(dlg);
     s->CheckBox1->click();
     s->rbtnHideWin->click();
@@ -219,7 +221,7 @@ TEST_F(SettingsTest, TitleBarCloseDiscardsEverything)
     Click(s->limgClose);
   });
   ShowSettings(nullptr, Hooks());
-  TfrmWinTemplate::SetModalHook({});
+  PlayDialogsWith({});
   EXPECT_TRUE(pcRun.isEmpty());
   EXPECT_EQ(CloseMode, "1");
   EXPECT_EQ(DownloadDir, root + "DL/");
@@ -229,14 +231,14 @@ TEST_F(SettingsTest, OkThroughTheButtonClosesTheDialog)
 {
   ScopedDialogRecorder rec;
   bool closed = false;
-  TfrmWinTemplate::SetModalHook([&](TfrmWinTemplate *dlg) {
+  PlayDialogsWith([&](TfrmWinTemplate *dlg) {
     auto *s = static_cast<TfrmSettings *>(dlg);
     s->rbtnHideWin->click();
     Click(s->limgOk);
     closed = !s->isVisible();
   });
   ShowSettings(nullptr, Hooks());
-  TfrmWinTemplate::SetModalHook({});
+  PlayDialogsWith({});
   EXPECT_TRUE(closed);
   EXPECT_EQ(CloseMode, "0");
   EXPECT_EQ(rec.infoTexts(), QStringList{"设置完成。"});
@@ -246,7 +248,7 @@ TEST_F(SettingsTest, BrowseFillsTheBoxOrLeavesIt)
 {
   QStringList titles, starts;
   QString answer;
-  SetFolderChooserForTests([&](const QString &title, const QString &start) {
+  TestDesktop().folderAnswer = ([&](const QString &title, const QString &start) {
     titles << title;
     starts << start;
     return answer;
@@ -268,7 +270,7 @@ TEST_F(SettingsTest, BrowseFillsTheBoxOrLeavesIt)
 TEST_F(SettingsTest, BrowseForFolderClearsAMissingStart)
 {
   QString start;
-  SetFolderChooserForTests([&](const QString &, const QString &s) {
+  TestDesktop().folderAnswer = ([&](const QString &, const QString &s) {
     start = s;
     return QString();
   });
