@@ -23,7 +23,15 @@
 #include <QTreeWidget>
 #include <QWebEngineView>
 
-StartupSequence::StartupSequence(TfrmMain *form) : QObject(form), m_form(form) {}
+StartupSequence::StartupSequence(TfrmMain *form) : QObject(form), m_form(form)
+{
+  // The web service sign-in and the update request: the accounts areas add
+  // their handlers to these.
+  RegisterMessage(MessageChannel::ShowMessage, MsgWsLogin,
+                  [this] { step(QStringLiteral("WsLogin")); });
+  RegisterMessage(MessageChannel::WsClientLogin, MsgWsClientLogin,
+                  [this] { step(QStringLiteral("RequestVersionInfo")); });
+}
 
 void StartupSequence::step(const QString &name) { Q_EMIT stepRan(name); }
 
@@ -169,19 +177,34 @@ void StartupSequence::FormDestroy()
   }
 }
 
+void StartupSequence::RegisterMessage(MessageChannel channel, const QString &text,
+                                      std::function<void()> handler)
+{
+  m_messages[int(channel)][text].append(std::move(handler));
+}
+
+bool StartupSequence::RunMessage(MessageChannel channel, const QString &text)
+{
+  const auto &table = m_messages[int(channel)];
+  auto it = table.constFind(text);
+  if (it == table.constEnd())
+    return false;
+  const QList<std::function<void()>> handlers = it.value();
+  for (const std::function<void()> &handler : handlers)
+    if (handler)
+      handler();
+  return true;
+}
+
 void StartupSequence::edtShowmessageChange()
 {
   const QString text = m_form->edtShowmessage->text();
   if (text.trimmed().isEmpty())
     return;
-  if (text == MsgUiShow) {
+  if (text == MsgUiShow)
     OnFirstShow();
-  } else if (text == MsgWsLogin) {
-    // Hook: the web service sign-in runs here once the sign-in exists.
-    step(QStringLiteral("WsLogin"));
-  } else {
+  else if (!RunMessage(MessageChannel::ShowMessage, text))
     ShowInfoBox(text, m_form);
-  }
   m_form->edtShowmessage->clear();
 }
 
@@ -190,10 +213,6 @@ void StartupSequence::edtWsClientLoginChange()
   const QString text = m_form->edtWsClientLogin->text();
   if (text.trimmed().isEmpty())
     return;
-  if (text == MsgWsClientLogin) {
-    // Hook: the update check asks the web service (RequestVersionInfo with
-    // ServiceNumber) here once it exists; its errors are ignored.
-    step(QStringLiteral("RequestVersionInfo"));
-  }
+  RunMessage(MessageChannel::WsClientLogin, text);
   m_form->edtWsClientLogin->clear();
 }

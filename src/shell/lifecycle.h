@@ -4,11 +4,15 @@
 // reached through the message channel "uishow"), and destruction
 // (FormDestroy).  Also the change handlers of the two hidden message
 // channels edtShowmessage and edtWsClientLogin.
+#include "widgets/mainwindowport.h"
+
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QThread>
+#include <functional>
 
 class TfrmMain;
 
@@ -39,9 +43,13 @@ public:
   void FormDestroy();
   bool destroyed() const { return m_destroyed; }
 
-  // Change handlers of the message channels (connected to the boxes).
+  // Change handlers of the message channels (connected to the boxes): the
+  // text's registered handlers run in the order registered, then the box is
+  // emptied.  "uishow" runs
+  // OnFirstShow; an unregistered text of edtShowmessage is shown in a box.
   void edtShowmessageChange();
   void edtWsClientLoginChange();
+  void RegisterMessage(MessageChannel channel, const QString &text, std::function<void()> handler);
 
 Q_SIGNALS:
   // Reported for tests and diagnostics: one line per step that ran, in order
@@ -51,8 +59,10 @@ Q_SIGNALS:
 private:
   void step(const QString &name);
   void StartClientLogin();
+  bool RunMessage(MessageChannel channel, const QString &text);
 
   TfrmMain *m_form;
   bool m_destroyed = false;
+  QHash<QString, QList<std::function<void()>>> m_messages[2];
   QList<QPointer<QThread>> m_signInWorkers;
 };

@@ -176,6 +176,17 @@ void TfrmMain::EndProgram() { frame->EndProgram(); }
 
 void TfrmMain::OpenSettings() { frame->lblSettingClick(); }
 
+void TfrmMain::SendChannelMessage(MessageChannel channel, const QString &text)
+{
+  (channel == MessageChannel::ShowMessage ? edtShowmessage : edtWsClientLogin)->setText(text);
+}
+
+void TfrmMain::OnChannelMessage(MessageChannel channel, const QString &text,
+                                std::function<void()> handler)
+{
+  life->RegisterMessage(channel, text, std::move(handler));
+}
+
 void TfrmMain::buildCaption()
 {
   pnlTop = new QWidget(this);

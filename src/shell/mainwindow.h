@@ -134,6 +134,9 @@ public:
   void addNoContextMenu(QWidget *w) override;
   void EndProgram() override;
   void OpenSettings() override;
+  void SendChannelMessage(MessageChannel channel, const QString &text) override;
+  void OnChannelMessage(MessageChannel channel, const QString &text,
+                        std::function<void()> handler) override;
 
   // The geometry the window has when it is not maximised (design size,
   // centred on the screen at first).

@@ -3,8 +3,17 @@
 // window (the shell) implements it; each area is given it with its slot, so
 // no area needs the main window's own header.
 #include <QRect>
+#include <QString>
+#include <functional>
 
 class QWidget;
+
+// The window's two hidden one-line boxes that carry messages onto the
+// user-interface thread: writing a text into one runs its handler at once.
+enum class MessageChannel {
+  ShowMessage,    // edtShowmessage: "uishow", "wslogin", or a text to show
+  WsClientLogin,  // edtWsClientLogin: "wsClientLogin"
+};
 
 class IMainWindow {
 public:
@@ -25,4 +34,12 @@ public:
   virtual void EndProgram() = 0;
   // Opens the settings dialog.
   virtual void OpenSettings() = 0;
+  // Writes `text` into a message channel (any thread's caller must hand it to
+  // the user-interface thread first).
+  virtual void SendChannelMessage(MessageChannel channel, const QString &text) = 0;
+  // Registers what a text of a channel does; an area registers its own.  A
+  // text of the show-message channel that nobody registered is shown in an
+  // information box.
+  virtual void OnChannelMessage(MessageChannel channel, const QString &text,
+                                std::function<void()> handler) = 0;
 };
