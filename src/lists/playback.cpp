@@ -12,6 +12,16 @@
 #include <QTreeWidget>
 #include <QWebEngineView>
 
+void WirePlayback(TPlayerHost *host, TPlayList *list, TContentFetch *fetch)
+{
+  host->setContentFetch(fetch);
+  host->setPlayList(list);
+  QObject::connect(fetch, &TContentFetch::itemCached, list, &TPlayList::ClearUncachedMark);
+  list->playItem = [host](const TKsvPlayPtr &item, bool addToList) {
+    host->PlayItem(item, addToList);
+  };
+}
+
 TPlayback::TPlayback(IMainWindow *window, IEngine *engine, QWidget *playPage, QWidget *listPage,
                      QTimer *timerDownload, QObject *parent)
     : QObject(parent)
@@ -27,13 +37,7 @@ TPlayback::TPlayback(IMainWindow *window, IEngine *engine, QWidget *playPage, QW
   list = new TPlayList(listPage, this);
   fetch = new TContentFetch(engine, timerDownload, this);
 
-  host->setContentFetch(fetch);
-  host->setPlayList(list);
-  fetch->setPlayerHost(host);
-  fetch->setPlayList(list);
-  list->playItem = [this](const TKsvPlayPtr &item, bool addToList) {
-    host->PlayItem(item, addToList);
-  };
+  WirePlayback(host, list, fetch);
   list->showListPage = [window](int page) { window->ShowListPage(page); };
   window->addNoContextMenu(host->ShockwaveFlash1);
   window->addNoContextMenu(host->wbMp3);

@@ -13,6 +13,11 @@ class TPlayerHost;
 class TPlayList;
 class TContentFetch;
 
+// Puts the three together: the host plays through the list and the fetch,
+// the list plays through the host and clears its marks when the fetch has
+// brought a file.
+void WirePlayback(TPlayerHost *host, TPlayList *list, TContentFetch *fetch);
+
 class TPlayback : public QObject {
   Q_OBJECT
 public:

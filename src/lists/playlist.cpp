@@ -216,3 +216,25 @@ void TPlayList::imgDealPlayListMouseDown()
   if (openOrganiser)
     openOrganiser();
 }
+
+void TPlayList::ClearUncachedMark(int id)
+{
+  QTreeWidget *tree = tvPlayList;
+  const QString text = QString::number(id);
+  QTreeWidgetItem *selected = SelectedNode(tree);
+  if (selected) {
+    const TKsvPlayPtr item = NodeItem(selected);
+    if (item && item->id == text) {
+      SetNodeOverlay(selected, -1);
+      return;
+    }
+  }
+  for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+    QTreeWidgetItem *node = tree->topLevelItem(i);
+    const TKsvPlayPtr item = NodeItem(node);
+    if (item && item->id == text) {
+      SetNodeOverlay(node, -1);
+      return;
+    }
+  }
+}

@@ -56,6 +56,9 @@ public:
   // Marks every playable node whose file is in neither the cache nor the
   // download folder.
   static void MarkUncachedItems(QTreeWidget *tree);
+  // Removes the not-yet-cached mark of the row of `id` (the selected row
+  // first, else the first row of that id).
+  void ClearUncachedMark(int id);
   // The ids of every node (for pruning the cache).
   static QSet<QString> ListedIds(const QTreeWidget *tree);
 

@@ -5,14 +5,12 @@
 #include "player/core/cache.h"
 #include "player/listnodes.h"
 #include "player/pagebrowser.h"
-#include "player/playerhost.h"
-#include "player/playqueue.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QTimer>
 #include <QTreeWidget>
+#include <utility>
 
 namespace {
 
@@ -46,14 +44,24 @@ void TContentFetch::setEngine(IEngine *engine)
     connect(m_engine, &IEngine::taskEnded, this, &TContentFetch::TaskEndCallback);
 }
 
+bool TContentFetch::newTask(std::int32_t id, const QString &address, const QString &path)
+{
+  if (!m_engine || !m_engine->NewDownload(id, address, path))
+    return false;
+  m_running[id].append(false);
+  return true;
+}
+
 bool TContentFetch::stopTask(std::int32_t id)
 {
   if (!m_engine)
     return false;
-  // A stopped task still reports its end once; remember to expect it.
   const bool stopped = m_engine->StopDownload(id);
-  if (stopped)
-    ++m_stoppedReports[id];
+  // The newest task of that id, if it has not reported its end yet, was
+  // stopped here: its end report is expected and means nothing.
+  auto running = m_running.find(id);
+  if (stopped && running != m_running.end())
+    running.value().last() = true;
   return stopped;
 }
 
@@ -61,24 +69,14 @@ void TContentFetch::StartFetch(const TKsvPlayPtr &item)
 {
   if (!item || !IsContentId(item->id))
     return;
-  if (m_host) {
-    m_host->setDownloadButton(false, QStringLiteral("正在缓冲,不要重复下载。"));
-    m_host->setStatusFetching(true);
-    if (m_host->isFullScreen())
-      m_host->LeaveFullScreen();
-    m_host->showPageBrowser();
-    OpenPageChecked(m_host->wbMp3,
-                    DownloadAdsUrl.isEmpty() ? QString()
-                                             : DownloadAdsUrl + u'_' + QString::number(VarType) +
-                                                   QStringLiteral(".html"),
-                    OfflinePagePath());
-  }
+  Q_EMIT fetchStarted(item);
 
   item->cachePath = CachePathOf(*item);
   item->name = SpacedName(item->name);
   item->address = ContentAddress(*item);
   item->number = ContentIdValue(item->id);
   CurrentItem = item;
+  m_item = item;
 
   if (PrefetchId != 0 && PrefetchId == item->number) {
     // The prefetch already fetches this item: follow it.
@@ -94,32 +92,36 @@ void TContentFetch::StartFetch(const TKsvPlayPtr &item)
   }
 
   MakeFolderOf(item->cachePath);
-  if (m_engine && m_engine->NewDownload(item->number, item->address, item->cachePath)) {
+  if (newTask(item->number, item->address, item->cachePath)) {
     TimerDownload->start();
-  } else if (m_host) {
-    m_host->lblStatus->setText(ConnectFailed);
+  } else {
+    m_item.reset();
+    Q_EMIT statusChanged(ConnectFailed, false);
   }
+}
+
+QString TContentFetch::AdvertisementAddress()
+{
+  return DownloadAdsUrl.isEmpty()
+             ? QString()
+             : DownloadAdsUrl + u'_' + QString::number(VarType) + QStringLiteral(".html");
 }
 
 void TContentFetch::TimerDownloadTimer()
 {
-  const TKsvPlayPtr item = CurrentItem;
+  const TKsvPlayPtr item = m_item;
   if (!item) {
     TimerDownload->stop();
     return;
   }
   std::int32_t percent = 0, spare = 0, total = 0;
-  if (m_engine && m_engine->GetProgInfo(item->number, &percent, &spare, &total) && m_host) {
-    QFont bold = m_host->lblStatus->font();
-    bold.setBold(true);
-    m_host->lblStatus->setFont(bold);
-    m_host->lblStatus->setText(FetchProgressText(percent, total));
-  }
+  if (m_engine && m_engine->GetProgInfo(item->number, &percent, &spare, &total))
+    Q_EMIT statusChanged(FetchProgressText(percent, total), true);
   if (FileExists(item->cachePath)) {
     TimerDownload->stop();
-    setPlayOverlay(item->number);
-    if (m_host)
-      m_host->PlayItem(item, true);
+    m_item.reset();
+    Q_EMIT itemCached(item->number);
+    Q_EMIT fetchReady(item);
   }
 }
 
@@ -140,7 +142,7 @@ void TContentFetch::PrefetchNext(QTreeWidget *playList)
     return;
   MakeFolderOf(path);
   const std::int32_t id = ContentIdValue(next->id);
-  if (m_engine && m_engine->NewDownload(id, ContentAddress(*next), path)) {
+  if (newTask(id, ContentAddress(*next), path)) {
     PrefetchId = id;
     PrefetchPath = path;
   }
@@ -150,18 +152,19 @@ void TContentFetch::TaskEndCallback(int id, int percent)
 {
   if (belongsToDownloadWindow && belongsToDownloadWindow(id))
     return;
-  if (percent < 100) {
-    auto stopped = m_stoppedReports.find(id);
-    if (stopped != m_stoppedReports.end()) {
-      // The end of a task stopped here on purpose.
-      if (--stopped.value() <= 0)
-        m_stoppedReports.erase(stopped);
-      return;
-    }
-  }
+  // Every task this fetch started reports its end once, whatever made it end;
+  // the oldest task of an id ends first.
+  auto running = m_running.find(id);
+  if (running == m_running.end())
+    return;  // not a task of ours (or already reported)
+  const bool stoppedHere = running.value().takeFirst();
+  if (running.value().isEmpty())
+    m_running.erase(running);
+  if (stoppedHere)
+    return;  // stopped on purpose: its end means nothing for a later task
   if (percent >= 100 && id == PrefetchId && PrefetchId != 0) {
     if (FileExists(PrefetchPath))
-      setPlayOverlay(id);
+      Q_EMIT itemCached(id);
     PrefetchId = 0;
     PrefetchPath.clear();
     return;
@@ -173,7 +176,7 @@ void TContentFetch::TaskEndCallback(int id, int percent)
     PrefetchPath.clear();
     return;
   }
-  const TKsvPlayPtr item = CurrentItem;
+  const TKsvPlayPtr item = m_item;
   if (!item || !TimerDownload->isActive() || item->number != id || id == 0)
     return;
   if (percent >= 100) {
@@ -182,37 +185,9 @@ void TContentFetch::TaskEndCallback(int id, int percent)
     return;
   }
   TimerDownload->stop();
-  if (m_host) {
-    QFont normal = m_host->lblStatus->font();
-    normal.setBold(false);
-    m_host->lblStatus->setFont(normal);
-    m_host->lblStatus->setText(ConnectFailed);
-  }
+  m_item.reset();
+  Q_EMIT statusChanged(ConnectFailed, false);
   Q_EMIT fetchFailed(item);
-}
-
-void TContentFetch::setPlayOverlay(int id)
-{
-  if (!m_list)
-    return;
-  QTreeWidget *tree = m_list->playListTree();
-  const QString text = QString::number(id);
-  QTreeWidgetItem *selected = SelectedNode(tree);
-  if (selected) {
-    const TKsvPlayPtr item = NodeItem(selected);
-    if (item && item->id == text) {
-      SetNodeOverlay(selected, -1);
-      return;
-    }
-  }
-  for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-    QTreeWidgetItem *node = tree->topLevelItem(i);
-    const TKsvPlayPtr item = NodeItem(node);
-    if (item && item->id == text) {
-      SetNodeOverlay(node, -1);
-      return;
-    }
-  }
 }
 
 int TContentFetch::FlvCurDownloadPercent(const QString &id) const
@@ -234,6 +209,6 @@ void TContentFetch::PruneCache(QTreeWidget *playList)
 void TContentFetch::StopCurrentFetch()
 {
   TimerDownload->stop();
-  if (CurrentItem && CurrentItem->number != 0)
-    stopTask(CurrentItem->number);
+  if (const TKsvPlayPtr item = std::exchange(m_item, nullptr); item && item->number != 0)
+    stopTask(item->number);
 }

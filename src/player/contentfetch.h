@@ -19,8 +19,6 @@
 class QTimer;
 class QTreeWidget;
 class IEngine;
-class TPlayerHost;
-class IPlayQueue;
 
 class TContentFetch : public QObject {
   Q_OBJECT
@@ -29,8 +27,6 @@ public:
   // connected to TimerDownloadTimer here.
   TContentFetch(IEngine *engine, QTimer *timerDownload, QObject *parent = nullptr);
 
-  void setPlayerHost(TPlayerHost *host) { m_host = host; }
-  void setPlayList(IPlayQueue *list) { m_list = list; }
   void setEngine(IEngine *engine);
   IEngine *engine() const { return m_engine; }
   QTimer *TimerDownload = nullptr;
@@ -43,16 +39,17 @@ public:
   void PrefetchNext(QTreeWidget *playList);
   // The engine's report that a task ended (100 = complete).
   void TaskEndCallback(int id, int percent);
-  // Removes the not-yet-cached mark of the play list's row for `id`.
-  void setPlayOverlay(int id);
   // Percent fetched of that id; -1 when the engine knows nothing of it or
   // the text is not a number.
   int FlvCurDownloadPercent(const QString &id) const;
   // Deletes every cache file whose id is not in the play list.
   void PruneCache(QTreeWidget *playList);
 
-  // Stops the running fetch of CurrentItem (the player host, when another
-  // request arrives while the progress timer runs).
+  // The advertisement page shown while an item is fetched.
+  static QString AdvertisementAddress();
+
+  // Stops the running fetch (the player host, when another request arrives
+  // while the progress timer runs).
   void StopCurrentFetch();
 
   // Whether a task-end report belongs to the download window (its task is
@@ -60,17 +57,26 @@ public:
   std::function<bool(int id)> belongsToDownloadWindow;
 
 Q_SIGNALS:
-  // The current item's fetch could not complete.
+  // What happened, for whoever draws it (the player host, the play list).
+  // A fetch of `item` starts (the play page shows the advertisement).
+  void fetchStarted(const TKsvPlayPtr &item);
+  // The status text: progress (bold) or "服务器连接失败".
+  void statusChanged(const QString &text, bool bold);
+  // The item's file now stands in the cache (its row loses the mark).
+  void itemCached(int id);
+  // The fetched item is ready to play.
+  void fetchReady(const TKsvPlayPtr &item);
+  // The item's fetch could not complete.
   void fetchFailed(const TKsvPlayPtr &item);
 
 private:
+  bool newTask(std::int32_t id, const QString &address, const QString &path);
   bool stopTask(std::int32_t id);
 
   IEngine *m_engine = nullptr;
-  TPlayerHost *m_host = nullptr;
-  IPlayQueue *m_list = nullptr;
-  // Reports still to come for tasks this program stopped itself: they end
-  // with a percent below 100 and must not be taken for a failure of a later
-  // fetch of the same id.
-  QHash<std::int32_t, int> m_stoppedReports;
+  // The item this fetch follows (not whatever CurrentItem holds later).
+  TKsvPlayPtr m_item;
+  // The tasks started here whose end is still to be reported, oldest first
+  // per id, each marked when it was stopped here on purpose.
+  QHash<std::int32_t, QList<bool>> m_running;
 };

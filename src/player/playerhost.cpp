@@ -183,6 +183,31 @@ void TPlayerHost::showFlashPlayer()
   }
 }
 
+void TPlayerHost::setContentFetch(TContentFetch *fetch)
+{
+  if (m_fetch)
+    disconnect(m_fetch, nullptr, this, nullptr);
+  m_fetch = fetch;
+  if (!m_fetch)
+    return;
+  connect(m_fetch, &TContentFetch::fetchStarted, this, [this] {
+    setDownloadButton(false, QStringLiteral("正在缓冲,不要重复下载。"));
+    setStatusFetching(true);
+    if (isFullScreen())
+      LeaveFullScreen();
+    showPageBrowser();
+    OpenPageChecked(wbMp3, TContentFetch::AdvertisementAddress(), OfflinePagePath());
+  });
+  connect(m_fetch, &TContentFetch::statusChanged, this, [this](const QString &text, bool bold) {
+    QFont f = lblStatus->font();
+    f.setBold(bold);
+    lblStatus->setFont(f);
+    lblStatus->setText(text);
+  });
+  connect(m_fetch, &TContentFetch::fetchReady, this,
+          [this](const TKsvPlayPtr &item) { PlayItem(item, true); });
+}
+
 void TPlayerHost::PlayItem(const TKsvPlayPtr &item, bool addToList)
 {
   if (!item)

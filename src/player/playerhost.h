@@ -46,7 +46,9 @@ public:
   TPlayerHost(const TPlayerWindow &window, QWidget *parent = nullptr);
   ~TPlayerHost() override;
 
-  void setContentFetch(TContentFetch *fetch) { m_fetch = fetch; }
+  // The fetch that brings items without a local file; the host draws what
+  // it reports (advertisement page, status text) and plays what it brings.
+  void setContentFetch(TContentFetch *fetch);
   void setPlayList(IPlayQueue *list) { m_list = list; }
 
   // --- Controls --------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "fakeengine.h"
 #include "testappdir.h"
 
+#include "lists/playback.h"
 #include "lists/playlist.h"
 #include "player/contentfetch.h"
 #include "player/flashview.h"
@@ -46,11 +47,7 @@ struct PlaybackRig {
     playPage->layout()->addWidget(host);
     list = new TPlayList(listPage, window.get());
     fetch = new TContentFetch(engine, timer, window.get());
-    host->setContentFetch(fetch);
-    host->setPlayList(list);
-    fetch->setPlayerHost(host);
-    fetch->setPlayList(list);
-    list->playItem = [this](const TKsvPlayPtr &item, bool add) { host->PlayItem(item, add); };
+    WirePlayback(host, list, fetch);
   }
 
   // Adds an item as a link command does (appended, not selected).
