@@ -7,8 +7,8 @@
 #include <memory>
 #include <QString>
 
-namespace httplib {
-class Server;
+namespace kestrova::http {
+class GuardedServer;
 }
 
 namespace portal {
@@ -23,7 +23,7 @@ public:
     void SetBaseAddress(const QString &base) { base_ = base; }
     void LogRequests();   // one line per request on standard error
     void Run();     // serves until Stop()
-    void Stop();
+    void Stop();    // closes every connection too; repeat it if Run() may not have started yet
 
     // Builds the catalog files and the search database in the data folder
     // unless they were made from the same seed already.
@@ -35,7 +35,7 @@ private:
     const Model &model_;
     Store &store_;
     std::unique_ptr<UserService> service_;
-    std::unique_ptr<httplib::Server> http_;
+    std::unique_ptr<kestrova::http::GuardedServer> http_;
     QString base_;
 };
 

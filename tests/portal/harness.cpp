@@ -66,7 +66,7 @@ HttpReply Http(const QString &url, const HttpRequest &request)
     const QByteArray u = url.toUtf8();
     curl_easy_setopt(c, CURLOPT_URL, u.constData());
     curl_easy_setopt(c, CURLOPT_PATH_AS_IS, 1L);   // send "../" as it is
-    curl_easy_setopt(c, CURLOPT_TIMEOUT, 20L);
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, request.timeoutMs);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Collect);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply.body);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, Collect);

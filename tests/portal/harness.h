@@ -38,6 +38,7 @@ struct HttpRequest {
     QByteArray body;
     QList<QByteArray> headers;
     QByteArray range;         // "100-199"
+    long timeoutMs = 20000;   // the whole exchange
 };
 
 HttpReply Http(const QString &url, const HttpRequest &request = {});
