@@ -20,6 +20,8 @@ struct Task {
   std::int32_t key = 0;       // a fetch's id, or a local address's task number
   std::int32_t reportId = 0;  // the id given to the task-end callback
   std::string url, path;
+  std::string pathKey;  // a local address's path component before "P2P/"
+  std::chrono::steady_clock::time_point registered;
   TransferSettings settings;
   Progress progress;
   CancelToken cancel;
@@ -45,10 +47,16 @@ constexpr auto kStopWait = std::chrono::seconds(15);
 // sign-in callback does not wait for itself).
 thread_local int t_signInDepth = 0;
 
-std::int32_t Clamp32(std::int64_t v)
-{
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, INT32_MAX));
+// Compares two path keys in a time that does not tell how much of a guess
+// was right.
+bool KeysMatch(const std::string &a, const std::string &b) {
+  if (a.size() != b.size() || a.empty()) return false;
+  unsigned char diff = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+  return diff == 0;
 }
+
+std::int32_t Clamp32(std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, INT32_MAX)); }
 
 // The three-letter extension of the address's file ("dat" when it has none).
 std::string ExtensionOf(const char *url)
@@ -98,6 +106,7 @@ bool Engine::init(std::int32_t, KestrovaVersionCallback onVersion, KestrovaSignI
   onSignIn_ = onSignIn;
   onTaskEnd_ = onTaskEnd;
   settings_ = TransferSettings::FromEnvironment();
+  unclaimedLimit_ = std::chrono::milliseconds(EnvLong("KESTROVA_ENGINE_UNCLAIMED_MS", 600000, 10, 86400000));
   signInCancel_ = std::make_shared<CancelToken>();
   nextTaskNumber_ = kFirstTaskNumber;
   state_ = State::Running;
@@ -121,12 +130,17 @@ void Engine::uninit()
           task->pipe->abort();
       }
     }
+    sweep_.notify_all();
     signInDone_.wait(lock, [this] { return signInsRunning_ <= t_signInDepth; });
     server = std::move(server_);
     joinable.swap(threads_);
   }
-  server.reset();  // stops listening and waits for its connections
+  server.reset();  // stops listening and closes its connections
   joinAll(joinable);
+  if (sweeper_.joinable()) {
+    if (sweeper_.get_id() == std::this_thread::get_id()) sweeper_.detach();  // called from its report
+    else sweeper_.join();
+  }
   std::lock_guard lock(mx_);
   fetches_.clear();
   streams_.clear();
@@ -266,13 +280,10 @@ void Engine::endTask(const std::shared_ptr<Task> &task, std::int32_t percent)
     if (it != active.end() && it->second == task)
       active.erase(it);
     if (!task->silent) {
-      Finished f{percent, task->progress.received.load(), task->progress.total.load()};
-      if (task->stream)
-        remember(finishedStreams_, finishedStreamOrder_, task->key, f);
-      else
-        remember(finishedFetches_, finishedFetchOrder_, task->key, f);
-      if (state_ == State::Running)
-        report = onTaskEnd_;
+      Finished f{percent, task->progress.received.load(), task->progress.total.load(), task->pathKey};
+      if (task->stream) remember(finishedStreams_, finishedStreamOrder_, task->key, f);
+      else remember(finishedFetches_, finishedFetchOrder_, task->key, f);
+      if (state_ == State::Running) report = onTaskEnd_;
     }
   }
   if (report != nullptr)
@@ -305,7 +316,7 @@ bool Engine::stopDownload(std::int32_t id)
     if (task->stream && !task->claimed) {
       // Registered but never requested: it ends here.
       streams_.erase(id);
-      remember(finishedStreams_, finishedStreamOrder_, id, Finished{});
+      remember(finishedStreams_, finishedStreamOrder_, id, Finished{0, 0, 0, task->pathKey});
       report = onTaskEnd_;
     }
     worker = task->thread.get_id();
@@ -359,6 +370,9 @@ bool Engine::registerStream(const char *url, std::int32_t id, char *buffer)
   if (!IsFetchableUrl(url))
     return false;
   const std::string ext = ExtensionOf(url);
+  // The address is known to the caller alone: a page on loopback that
+  // guesses the task number still does not find it.
+  const std::string key = RandomHex(32);
   std::vector<std::shared_ptr<Task>> joinable;
   std::string address;
   {
@@ -368,11 +382,17 @@ bool Engine::registerStream(const char *url, std::int32_t id, char *buffer)
     reapLocked(joinable);
     if (!server_) {
       auto server = std::make_unique<LocalServer>(LocalServer::Tasks{
-          [this](std::int32_t number, int *status) { return claimStream(number, status); },
-          [this](std::int32_t number) { return streamExists(number); }});
-      if (!server->start())
-        return false;
+          [this](std::int32_t number, const std::string &k, int *status) { return claimStream(number, k, status); },
+          [this](std::int32_t number, const std::string &k) { return streamExists(number, k); }});
+      if (!server->start()) return false;
       server_ = std::move(server);
+    }
+    if (!sweeper_.joinable()) {
+      try {
+        sweeper_ = std::thread([this] { dropUnclaimed(); });
+      } catch (const std::system_error &) {
+        return false;
+      }
     }
     std::int32_t number = nextTaskNumber_;
     while (streams_.count(number) != 0)
@@ -383,30 +403,33 @@ bool Engine::registerStream(const char *url, std::int32_t id, char *buffer)
     task->key = number;
     task->reportId = id;
     task->url = url;
+    task->pathKey = key;
+    task->registered = std::chrono::steady_clock::now();
     task->settings = settings_;
     streams_[number] = task;
     finishedStreams_.erase(number);
-    address = "http://127.0.0.1:" + std::to_string(server_->port()) + "/P2P/" +
-              std::to_string(number) + "." + ext;
+    address = "http://127.0.0.1:" + std::to_string(server_->port()) + "/" + key + "/P2P/" + std::to_string(number) +
+              "." + ext;
   }
+  sweep_.notify_all();
   joinAll(joinable);
   std::snprintf(buffer, kBufferSize, "%s", address.c_str());
   return true;
 }
 
-std::shared_ptr<StreamPipe> Engine::claimStream(std::int32_t number, int *status)
-{
+std::shared_ptr<StreamPipe> Engine::claimStream(std::int32_t number, const std::string &key, int *status) {
   std::lock_guard lock(mx_);
   *status = 404;
   if (state_ != State::Running)
     return nullptr;
   auto it = streams_.find(number);
   if (it == streams_.end()) {
-    if (finishedStreams_.count(number) != 0)
-      *status = 410;
+    auto ended = finishedStreams_.find(number);
+    if (ended != finishedStreams_.end() && KeysMatch(ended->second.key, key)) *status = 410;
     return nullptr;
   }
   const std::shared_ptr<Task> &task = it->second;
+  if (!KeysMatch(task->pathKey, key)) return nullptr;  // a guess: the task stays for its reader
   if (task->claimed) {
     *status = 410;
     return nullptr;
@@ -424,10 +447,47 @@ std::shared_ptr<StreamPipe> Engine::claimStream(std::int32_t number, int *status
   return pipe;
 }
 
-bool Engine::streamExists(std::int32_t number)
-{
+bool Engine::streamExists(std::int32_t number, const std::string &key) {
   std::lock_guard lock(mx_);
-  return state_ == State::Running && streams_.count(number) != 0;
+  if (state_ != State::Running) return false;
+  auto it = streams_.find(number);
+  return it != streams_.end() && KeysMatch(it->second->pathKey, key);
+}
+
+// The sweeper thread: local addresses that nobody asked for within
+// unclaimedLimit_ end at 0 %, as if stopped, so that registrations never
+// fetched do not pile up.
+void Engine::dropUnclaimed() {
+  std::unique_lock lock(mx_);
+  while (state_ == State::Running) {
+    const auto now = std::chrono::steady_clock::now();
+    auto next = std::chrono::steady_clock::time_point::max();
+    std::vector<std::int32_t> dropped;
+    for (auto it = streams_.begin(); it != streams_.end();) {
+      const std::shared_ptr<Task> &task = it->second;
+      if (!task->claimed) {
+        const auto due = task->registered + unclaimedLimit_;
+        if (due <= now) {
+          dropped.push_back(task->reportId);
+          remember(finishedStreams_, finishedStreamOrder_, it->first, Finished{0, 0, 0, task->pathKey});
+          it = streams_.erase(it);
+          continue;
+        }
+        next = std::min(next, due);
+      }
+      ++it;
+    }
+    if (!dropped.empty()) {
+      const KestrovaTaskEndCallback report = onTaskEnd_;
+      lock.unlock();
+      if (report != nullptr)
+        for (std::int32_t id : dropped) report(id, 0);
+      lock.lock();
+      continue;
+    }
+    if (next == std::chrono::steady_clock::time_point::max()) sweep_.wait(lock);
+    else sweep_.wait_until(lock, next);
+  }
 }
 
 bool Engine::signIn(std::int32_t clientVersion, const char *siteUrl)

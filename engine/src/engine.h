@@ -3,6 +3,7 @@
 // flight, and the client's four callbacks.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kestrova.h"
@@ -46,6 +48,7 @@ private:
     std::int32_t percent = 0;
     std::int64_t received = 0;
     std::int64_t total = 0;
+    std::string key;  // a local address's path key
   };
 
   void runFetch(const std::shared_ptr<Task> &task, std::unique_ptr<class FileSink> sink);
@@ -54,10 +57,11 @@ private:
   void stopTask(const std::shared_ptr<Task> &task);
   void reapLocked(std::vector<std::shared_ptr<Task>> &joinable);
   static void joinAll(std::vector<std::shared_ptr<Task>> &tasks);
-  void remember(std::map<std::int32_t, Finished> &store, std::deque<std::int32_t> &order,
-                std::int32_t key, const Finished &f);
-  std::shared_ptr<StreamPipe> claimStream(std::int32_t number, int *status);
-  bool streamExists(std::int32_t number);
+  void remember(std::map<std::int32_t, Finished> &store, std::deque<std::int32_t> &order, std::int32_t key,
+                const Finished &f);
+  std::shared_ptr<StreamPipe> claimStream(std::int32_t number, const std::string &key, int *status);
+  bool streamExists(std::int32_t number, const std::string &key);
+  void dropUnclaimed();
 
   std::mutex mx_;
   std::condition_variable signInDone_;
@@ -73,6 +77,10 @@ private:
   std::map<std::int32_t, Finished> finishedFetches_, finishedStreams_;
   std::deque<std::int32_t> finishedFetchOrder_, finishedStreamOrder_;
   std::int32_t nextTaskNumber_ = kFirstTaskNumber;
+  // Local addresses nobody asked for within this time are dropped.
+  std::chrono::milliseconds unclaimedLimit_{600000};
+  std::condition_variable sweep_;
+  std::thread sweeper_;
 
   std::unique_ptr<LocalServer> server_;
   std::shared_ptr<CancelToken> signInCancel_;

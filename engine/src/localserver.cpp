@@ -1,12 +1,14 @@
 #include "localserver.h"
 
-#include <httplib.h>
+#include <http/byterange.h>
+#include <http/guardedserver.h>
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <limits>
 
 #include "streampipe.h"
 
@@ -16,10 +18,20 @@ namespace {
 
 constexpr std::size_t kPiece = 256 * 1024;
 
-bool ParseTaskNumber(const std::string &text, std::int32_t &number)
-{
-  if (text.empty() || text.size() > 10)
-    return false;
+http::ServerLimits Limits() {
+  http::ServerLimits l;
+  l.workers = 8;  // readers at the same time; slow clients take none
+  l.headTimeout = std::chrono::seconds(5);
+  l.bodyTimeout = std::chrono::seconds(5);
+  l.writeTimeout = std::chrono::seconds(5);
+  l.requestsPerConnection = 1;
+  l.maxHeadBytes = 8 * 1024;
+  l.maxWaiting = 64;
+  return l;
+}
+
+bool ParseTaskNumber(const std::string &text, std::int32_t &number) {
+  if (text.empty() || text.size() > 10) return false;
   long long value = 0;
   for (char c : text) {
     if (c < '0' || c > '9')
@@ -36,6 +48,16 @@ void Refuse(httplib::Response &res, int status, const char *text)
 {
   res.status = status;
   res.set_content(text, "text/plain");
+}
+
+// The pipe's next piece of at most `length` bytes to the reader.
+bool Pass(StreamPipe &pipe, std::size_t length, httplib::DataSink &sink) {
+  std::string piece;
+  bool end = false;
+  if (!pipe.read(piece, std::min(length, kPiece), end) || end) return false;  // short body = failure
+  if (!sink.write(piece.data(), piece.size())) return false;
+  pipe.delivered(piece.size());
+  return true;
 }
 
 }  // namespace
@@ -59,86 +81,105 @@ std::string LocalServer::ContentTypeFor(const std::string &ext)
 }
 
 LocalServer::LocalServer(Tasks tasks)
-    : tasks_(std::move(tasks)), server_(std::make_unique<httplib::Server>())
-{
-}
+    : tasks_(std::move(tasks)), server_(std::make_unique<http::GuardedServer>(Limits())) {}
 
 LocalServer::~LocalServer() { stop(); }
 
-bool LocalServer::start()
-{
-  httplib::Server &svr = *server_;
-  // One request per connection and short idle waits, so that stopping the
-  // server never waits long for an idle reader.
-  svr.set_keep_alive_max_count(1);
-  svr.set_keep_alive_timeout(1);
-  svr.set_read_timeout(5);
-  svr.set_write_timeout(5);
+bool LocalServer::start() {
+  http::GuardedServer &svr = *server_;
+  svr.set_payload_max_length(4096);
 
-  svr.Get(R"(/P2P/([0-9]+)\.([A-Za-z0-9]{3}))",
-          [this](const httplib::Request &req, httplib::Response &res) {
-            std::int32_t number = 0;
-            if (!ParseTaskNumber(req.matches[1], number))
-              return Refuse(res, 404, "no such task\n");
-            const std::string type = ContentTypeFor(req.matches[2]);
-            if (req.method == "HEAD") {
-              if (!tasks_.exists(number))
-                return Refuse(res, 404, "no such task\n");
-              res.status = 200;
-              res.set_header("Content-Type", type);
-              return;
-            }
-            if (req.ranges.size() > 1)
-              return Refuse(res, 416, "one range at most\n");
-            int status = 404;
-            std::shared_ptr<StreamPipe> pipe = tasks_.claim(number, &status);
-            if (!pipe)
-              return Refuse(res, status,
-                            status == 410 ? "this task was already served\n" : "no such task\n");
+  svr.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
+    if (http::IsOwnHost(req.get_header_value("Host"), port_)) return httplib::Server::HandlerResponse::Unhandled;
+    Refuse(res, 400, "this server answers for 127.0.0.1 only\n");
+    return httplib::Server::HandlerResponse::Handled;
+  });
 
-            std::int64_t total = 0;
-            if (pipe->waitStart(total) != StreamPipe::Start::Ready) {
-              pipe->readerDone(false);
-              return Refuse(res, 502, "the content could not be fetched\n");
+  svr.Get(R"(/([0-9a-f]{32})/P2P/([0-9]+)\.([A-Za-z0-9]{3}))", [this](const httplib::Request &req,
+                                                                      httplib::Response &res) {
+    std::int32_t number = 0;
+    if (!ParseTaskNumber(req.matches[2], number)) return Refuse(res, 404, "no such task\n");
+    const std::string key = req.matches[1];
+    const std::string type = ContentTypeFor(req.matches[3]);
+    if (req.method == "HEAD") {
+      if (!tasks_.exists(number, key)) return Refuse(res, 404, "no such task\n");
+      res.status = 200;
+      res.set_header("Content-Type", type);
+      return;
+    }
+    // A range no body can satisfy is refused before the task is taken.
+    const std::string range = req.get_header_value("Range");
+    if (!range.empty() &&
+        http::ParseByteRange(range, std::numeric_limits<std::uint64_t>::max()).kind == http::ByteRange::Kind::Unsatisfiable)
+      return Refuse(res, 416, "unsatisfiable range\n");
+    int status = 404;
+    std::shared_ptr<StreamPipe> pipe = tasks_.claim(number, key, &status);
+    if (!pipe) return Refuse(res, status, status == 410 ? "this task was already served\n" : "no such task\n");
+
+    std::int64_t total = 0;
+    if (pipe->waitStart(total) != StreamPipe::Start::Ready) {
+      pipe->readerDone(false);
+      return Refuse(res, 502, "the content could not be fetched\n");
+    }
+    auto release = [pipe](bool success) { pipe->readerDone(success); };
+    if (total <= 0) {
+      // Size unknown: the whole body, chunked (a Range is ignored, which
+      // the reader sees from the 200).
+      res.status = 200;
+      res.set_chunked_content_provider(
+          type,
+          [pipe](std::size_t, httplib::DataSink &sink) {
+            std::string piece;
+            bool end = false;
+            if (!pipe->read(piece, kPiece, end)) return false;
+            if (end) {
+              sink.done();
+              return true;
             }
-            res.status = 200;
-            auto release = [pipe](bool success) { pipe->readerDone(success); };
-            if (total > 0 && req.ranges.empty()) {
-              res.set_content_provider(
-                  static_cast<std::size_t>(total), type,
-                  [pipe](std::size_t, std::size_t length, httplib::DataSink &sink) {
-                    std::string piece;
-                    bool end = false;
-                    if (!pipe->read(piece, std::min(length, kPiece), end) || end)
-                      return false;  // short body = failure
-                    if (!sink.write(piece.data(), piece.size()))
-                      return false;
-                    pipe->delivered(piece.size());
-                    return true;
-                  },
-                  release);
-            } else {
-              // Size unknown, or a range was asked for: the whole body, chunked (a
-              // server may ignore a range; this one passes the content on once).
-              res.set_chunked_content_provider(
-                  type,
-                  [pipe](std::size_t, httplib::DataSink &sink) {
-                    std::string piece;
-                    bool end = false;
-                    if (!pipe->read(piece, kPiece, end))
-                      return false;
-                    if (end) {
-                      sink.done();
-                      return true;
-                    }
-                    if (!sink.write(piece.data(), piece.size()))
-                      return false;
-                    pipe->delivered(piece.size());
-                    return true;
-                  },
-                  release);
-            }
-          });
+            if (!sink.write(piece.data(), piece.size())) return false;
+            pipe->delivered(piece.size());
+            return true;
+          },
+          release);
+      return;
+    }
+    const auto size = static_cast<std::uint64_t>(total);
+    const http::ByteRange part = http::ParseByteRange(range, size);
+    switch (part.kind) {
+      case http::ByteRange::Kind::Unsatisfiable:
+        pipe->readerDone(false);
+        res.set_header("Content-Range", part.contentRange(size));
+        return Refuse(res, 416, "unsatisfiable range\n");
+      case http::ByteRange::Kind::Whole:
+        res.status = 200;
+        res.set_content_provider(
+            static_cast<std::size_t>(size), type,
+            [pipe](std::size_t, std::size_t length, httplib::DataSink &sink) { return Pass(*pipe, length, sink); },
+            release);
+        return;
+      case http::ByteRange::Kind::Part: {
+        // The body passes from its start: what lies before the part is
+        // skipped, and the fetch ends once the part is out.
+        res.status = 206;
+        res.set_header("Content-Range", part.contentRange(size));
+        auto skip = std::make_shared<std::uint64_t>(part.first);
+        res.set_content_provider(
+            static_cast<std::size_t>(part.length), type,
+            [pipe, skip](std::size_t, std::size_t length, httplib::DataSink &sink) {
+              std::string piece;
+              bool end = false;
+              while (*skip > 0) {
+                if (!pipe->read(piece, static_cast<std::size_t>(std::min<std::uint64_t>(*skip, kPiece)), end) || end)
+                  return false;
+                *skip -= piece.size();
+              }
+              return Pass(*pipe, length, sink);
+            },
+            release);
+        return;
+      }
+    }
+  });
   svr.set_error_handler([](const httplib::Request &, httplib::Response &res) {
     if (res.body.empty())
       res.set_content("not found\n", "text/plain");
@@ -153,9 +194,8 @@ bool LocalServer::start()
     server_->listen_after_bind();
     listenEnded_ = true;
   });
-  // stop() only acts on a running server: wait until it runs.
-  while (!server_->is_running() && !listenEnded_)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // shutdown() only stops a running listen: wait until it runs.
+  while (!server_->is_running() && !listenEnded_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   if (listenEnded_) {
     thread_.join();
     port_ = -1;
@@ -164,13 +204,9 @@ bool LocalServer::start()
   return true;
 }
 
-void LocalServer::stop()
-{
-  if (!thread_.joinable())
-    return;
-  while (!server_->is_running() && !listenEnded_)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  server_->stop();
+void LocalServer::stop() {
+  if (!thread_.joinable()) return;
+  server_->shutdown();
   thread_.join();
 }
 

@@ -12,7 +12,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <cstring>
 #include <mutex>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -118,6 +120,35 @@ inline std::vector<std::string> Entries(const std::string &dir)
                               .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
     names.push_back(n.toStdString());
   return names;
+}
+
+// A local address split up.
+struct Local {
+  int port = 0;
+  int32_t task = 0;
+  std::string path;  // from the "/" after the port on: "/<key>/P2P/<task>.<ext>"
+};
+
+// Reads the address the way the download manager does: the task number is
+// what follows "P2P/" without the last four characters.
+inline Local ParseAddress(const char *buffer) {
+  Local l;
+  std::cmatch m;
+  if (!std::regex_match(buffer, m, std::regex(R"(http://127\.0\.0\.1:(\d+)(/(?:[^/]+/)?P2P/.*))"))) return l;
+  l.port = std::stoi(m[1].str());
+  l.path = m[2].str();
+  std::string text = buffer;
+  std::string rest = text.substr(text.find("P2P/") + 4);
+  l.task = static_cast<int32_t>(std::stoll(rest.substr(0, rest.size() - 4)));
+  return l;
+}
+
+// SetProgramInfo for `url`, its address split up.
+inline Local RegisterLocal(const std::string &url, int32_t id) {
+  char buffer[1024];
+  std::memset(buffer, 0, sizeof buffer);
+  EXPECT_TRUE(SetProgramInfo(url.c_str(), id, 2, 2, buffer));
+  return ParseAddress(buffer);
 }
 
 class EngineTest : public ::testing::Test {

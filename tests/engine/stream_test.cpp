@@ -1,7 +1,6 @@
 // The local address: SetProgramInfo registers a task, and a GET on the
 // address it writes streams the content through the engine.
 #include <cstring>
-#include <regex>
 #include <thread>
 
 #include "enginetest.h"
@@ -11,37 +10,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct Local {
-  int port = 0;
-  int32_t task = 0;
-  std::string path;  // "/P2P/<task>.<ext>"
-};
-
-// Reads the address the way the download manager does: the task number is
-// what follows "P2P/" without the last four characters.
-Local ParseAddress(const char *buffer)
-{
-  Local l;
-  std::cmatch m;
-  if (!std::regex_match(buffer, m, std::regex(R"(http://127\.0\.0\.1:(\d+)(/P2P/.*))")))
-    return l;
-  l.port = std::stoi(m[1].str());
-  l.path = m[2].str();
-  std::string text = buffer;
-  std::string rest = text.substr(text.find("P2P/") + 4);
-  l.task = static_cast<int32_t>(std::stoll(rest.substr(0, rest.size() - 4)));
-  return l;
-}
-
 class StreamTest : public EngineTest {
 protected:
-  Local registerUrl(const std::string &url, int32_t id)
-  {
-    char buffer[1024];
-    std::memset(buffer, 0, sizeof buffer);
-    EXPECT_TRUE(SetProgramInfo(url.c_str(), id, 2, 2, buffer));
-    return ParseAddress(buffer);
-  }
+  Local registerUrl(const std::string &url, int32_t id) { return RegisterLocal(url, id); }
   TestServer server_;
 };
 
