@@ -78,70 +78,76 @@ const char *MimeOf(const QString &ext)
 
 http::ServerLimits Limits()
 {
-    http::ServerLimits l;
-    l.workers = 16;
-    l.headTimeout = std::chrono::seconds(5);    // also how long a kept-alive connection may idle
-    l.bodyTimeout = std::chrono::seconds(10);   // SOAP and comment bodies
-    l.writeTimeout = std::chrono::seconds(10);
-    return l;
+  http::ServerLimits l;
+  l.workers = 16;
+  l.headTimeout = std::chrono::seconds(5);   // also how long a kept-alive connection may idle
+  l.bodyTimeout = std::chrono::seconds(10);  // SOAP and comment bodies
+  l.writeTimeout = std::chrono::seconds(10);
+  return l;
 }
 
 // What a Range header asks of a body of `size` bytes: the status and the
 // part to send.  False for an unsatisfiable range, which is answered here.
-bool ApplyRange(const httplib::Request &req, httplib::Response &res, qint64 size, qint64 *first, qint64 *length)
+bool ApplyRange(const httplib::Request &req, httplib::Response &res, qint64 size, qint64 *first,
+                qint64 *length)
 {
-    const auto range = http::ParseByteRange(req.get_header_value("Range"), static_cast<std::uint64_t>(size));
-    res.set_header("Accept-Ranges", "bytes");
-    *first = 0;
-    *length = size;
-    switch (range.kind) {
-    case http::ByteRange::Kind::Whole:
-        res.status = 200;
-        return true;
-    case http::ByteRange::Kind::Part:
-        res.status = 206;
-        res.set_header("Content-Range", range.contentRange(static_cast<std::uint64_t>(size)));
-        *first = static_cast<qint64>(range.first);
-        *length = static_cast<qint64>(range.length);
-        return true;
-    case http::ByteRange::Kind::Unsatisfiable:
-        break;
-    }
-    res.status = 416;
+  const auto range =
+      http::ParseByteRange(req.get_header_value("Range"), static_cast<std::uint64_t>(size));
+  res.set_header("Accept-Ranges", "bytes");
+  *first = 0;
+  *length = size;
+  switch (range.kind) {
+  case http::ByteRange::Kind::Whole:
+    res.status = 200;
+    return true;
+  case http::ByteRange::Kind::Part:
+    res.status = 206;
     res.set_header("Content-Range", range.contentRange(static_cast<std::uint64_t>(size)));
-    res.set_content("", "text/plain");
-    return false;
+    *first = static_cast<qint64>(range.first);
+    *length = static_cast<qint64>(range.length);
+    return true;
+  case http::ByteRange::Kind::Unsatisfiable:
+    break;
+  }
+  res.status = 416;
+  res.set_header("Content-Range", range.contentRange(static_cast<std::uint64_t>(size)));
+  res.set_content("", "text/plain");
+  return false;
 }
 
 // Content bytes, or the part of them a Range header asks for.
-void SendBytes(const httplib::Request &req, httplib::Response &res, const QByteArray &bytes, const char *mime)
+void SendBytes(const httplib::Request &req, httplib::Response &res, const QByteArray &bytes,
+               const char *mime)
 {
-    qint64 first = 0, length = 0;
-    if (ApplyRange(req, res, bytes.size(), &first, &length))
-        res.set_content(Std(bytes.mid(first, length)), mime);
+  qint64 first = 0, length = 0;
+  if (ApplyRange(req, res, bytes.size(), &first, &length))
+    res.set_content(Std(bytes.mid(first, length)), mime);
 }
 
 // Streams a file in pieces, or the part of it a Range header asks for.
-void SendFile(const httplib::Request &req, httplib::Response &res, const QString &path, const char *mime)
+void SendFile(const httplib::Request &req, httplib::Response &res, const QString &path,
+              const char *mime)
 {
-    auto file = std::make_shared<QFile>(path);
-    if (!file->open(QIODevice::ReadOnly)) {
-        NotFound(res, QStringLiteral("文件暂时无法读取。"));
-        return;
-    }
-    qint64 first = 0, length = 0;
-    if (!ApplyRange(req, res, file->size(), &first, &length))
-        return;
-    res.set_content_provider(static_cast<size_t>(length), mime,
-                             [file, first](size_t offset, size_t left, httplib::DataSink &sink) {
-        if (!file->seek(first + static_cast<qint64>(offset)))
-            return false;
-        QByteArray buf(static_cast<qsizetype>(std::min<size_t>(left, 256 * 1024)), Qt::Uninitialized);
-        const qint64 n = file->read(buf.data(), buf.size());
-        if (n <= 0)
-          return false;
-        return sink.write(buf.constData(), static_cast<size_t>(n));
-      });
+  auto file = std::make_shared<QFile>(path);
+  if (!file->open(QIODevice::ReadOnly)) {
+    NotFound(res, QStringLiteral("文件暂时无法读取。"));
+    return;
+  }
+  qint64 first = 0, length = 0;
+  if (!ApplyRange(req, res, file->size(), &first, &length))
+    return;
+  res.set_content_provider(static_cast<size_t>(length), mime,
+                           [file, first](size_t offset, size_t left, httplib::DataSink &sink) {
+                             if (!file->seek(first + static_cast<qint64>(offset)))
+                               return false;
+                             QByteArray buf(
+                                 static_cast<qsizetype>(std::min<size_t>(left, 256 * 1024)),
+                                 Qt::Uninitialized);
+                             const qint64 n = file->read(buf.data(), buf.size());
+                             if (n <= 0)
+                               return false;
+                             return sink.write(buf.constData(), static_cast<size_t>(n));
+                           });
 }
 
 }  // namespace
@@ -149,10 +155,11 @@ void SendFile(const httplib::Request &req, httplib::Response &res, const QString
 PortalServer::PortalServer(const Model &model, Store &store)
     : model_(model), store_(store), http_(std::make_unique<http::GuardedServer>(Limits()))
 {
-    service_ = std::make_unique<UserService>(model_, store_, store_.dataDir() + QStringLiteral("search.db"),
-                                             store_.dataDir() + QStringLiteral("hl/"));
-    http_->set_payload_max_length(1024 * 1024);
-    Routes();
+  service_ =
+      std::make_unique<UserService>(model_, store_, store_.dataDir() + QStringLiteral("search.db"),
+                                    store_.dataDir() + QStringLiteral("hl/"));
+  http_->set_payload_max_length(1024 * 1024);
+  Routes();
 }
 
 PortalServer::~PortalServer() = default;
@@ -173,10 +180,7 @@ void PortalServer::LogRequests()
 
 void PortalServer::Run() { http_->listen_after_bind(); }
 
-void PortalServer::Stop()
-{
-    http_->shutdown();
-}
+void PortalServer::Stop() { http_->shutdown(); }
 
 bool PortalServer::PrepareData(const Model &model, const QString &dataDir, QString *error)
 {
@@ -297,10 +301,10 @@ void PortalServer::Routes()
               ContentFolder(id) != Group(req, 1).toInt() ||
               TypeExtension(item->type) != u'.' + Group(req, 3))
             return NotFound(res, QStringLiteral("没有这个文件。"));
-        if (item->file.isEmpty())
+          if (item->file.isEmpty())
             return SendBytes(req, res, Model::GeneratedMovie(id), MimeOf(Group(req, 3)));
-        SendFile(req, res, model_.mediaDir() + u'/' + item->file, MimeOf(Group(req, 3)));
-    });
+          SendFile(req, res, model_.mediaDir() + u'/' + item->file, MimeOf(Group(req, 3)));
+        });
 
   // Pages of the play panel and the advertisement panel.
   s.Get(R"(/Mp3PageHtml/DownloadAds_(\d{1,4})\.html)",

@@ -31,7 +31,8 @@ KESTROVA_EXPORT bool StopDownload(int32_t id);
 KESTROVA_EXPORT bool GetProgInfo(int32_t id, int32_t *percent, int32_t *spare, int32_t *total);
 /* Writes "http://127.0.0.1:PORT/<key>/P2P/<task>.<ext>" into buffer (1024
  * bytes, always NUL-terminated); <key> is 32 random lower-case hex digits. */
-KESTROVA_EXPORT bool SetProgramInfo(const char *url, int32_t id, int32_t a, int32_t b, char *buffer);
+KESTROVA_EXPORT bool SetProgramInfo(const char *url, int32_t id, int32_t a, int32_t b,
+                                    char *buffer);
 KESTROVA_EXPORT bool SetPcRun(int32_t run);
 KESTROVA_EXPORT bool ClientLoginIn(int32_t clientVersion, const char *siteUrl);
 

@@ -49,14 +49,20 @@ thread_local int t_signInDepth = 0;
 
 // Compares two path keys in a time that does not tell how much of a guess
 // was right.
-bool KeysMatch(const std::string &a, const std::string &b) {
-  if (a.size() != b.size() || a.empty()) return false;
+bool KeysMatch(const std::string &a, const std::string &b)
+{
+  if (a.size() != b.size() || a.empty())
+    return false;
   unsigned char diff = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+  for (std::size_t i = 0; i < a.size(); ++i)
+    diff |= static_cast<unsigned char>(a[i] ^ b[i]);
   return diff == 0;
 }
 
-std::int32_t Clamp32(std::int64_t v) { return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, INT32_MAX)); }
+std::int32_t Clamp32(std::int64_t v)
+{
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, 0, INT32_MAX));
+}
 
 // The three-letter extension of the address's file ("dat" when it has none).
 std::string ExtensionOf(const char *url)
@@ -106,7 +112,8 @@ bool Engine::init(std::int32_t, KestrovaVersionCallback onVersion, KestrovaSignI
   onSignIn_ = onSignIn;
   onTaskEnd_ = onTaskEnd;
   settings_ = TransferSettings::FromEnvironment();
-  unclaimedLimit_ = std::chrono::milliseconds(EnvLong("KESTROVA_ENGINE_UNCLAIMED_MS", 600000, 10, 86400000));
+  unclaimedLimit_ =
+      std::chrono::milliseconds(EnvLong("KESTROVA_ENGINE_UNCLAIMED_MS", 600000, 10, 86400000));
   signInCancel_ = std::make_shared<CancelToken>();
   nextTaskNumber_ = kFirstTaskNumber;
   state_ = State::Running;
@@ -138,8 +145,10 @@ void Engine::uninit()
   server.reset();  // stops listening and closes its connections
   joinAll(joinable);
   if (sweeper_.joinable()) {
-    if (sweeper_.get_id() == std::this_thread::get_id()) sweeper_.detach();  // called from its report
-    else sweeper_.join();
+    if (sweeper_.get_id() == std::this_thread::get_id())
+      sweeper_.detach();  // called from its report
+    else
+      sweeper_.join();
   }
   std::lock_guard lock(mx_);
   fetches_.clear();
@@ -280,10 +289,14 @@ void Engine::endTask(const std::shared_ptr<Task> &task, std::int32_t percent)
     if (it != active.end() && it->second == task)
       active.erase(it);
     if (!task->silent) {
-      Finished f{percent, task->progress.received.load(), task->progress.total.load(), task->pathKey};
-      if (task->stream) remember(finishedStreams_, finishedStreamOrder_, task->key, f);
-      else remember(finishedFetches_, finishedFetchOrder_, task->key, f);
-      if (state_ == State::Running) report = onTaskEnd_;
+      Finished f{percent, task->progress.received.load(), task->progress.total.load(),
+                 task->pathKey};
+      if (task->stream)
+        remember(finishedStreams_, finishedStreamOrder_, task->key, f);
+      else
+        remember(finishedFetches_, finishedFetchOrder_, task->key, f);
+      if (state_ == State::Running)
+        report = onTaskEnd_;
     }
   }
   if (report != nullptr)
@@ -382,9 +395,12 @@ bool Engine::registerStream(const char *url, std::int32_t id, char *buffer)
     reapLocked(joinable);
     if (!server_) {
       auto server = std::make_unique<LocalServer>(LocalServer::Tasks{
-          [this](std::int32_t number, const std::string &k, int *status) { return claimStream(number, k, status); },
+          [this](std::int32_t number, const std::string &k, int *status) {
+            return claimStream(number, k, status);
+          },
           [this](std::int32_t number, const std::string &k) { return streamExists(number, k); }});
-      if (!server->start()) return false;
+      if (!server->start())
+        return false;
       server_ = std::move(server);
     }
     if (!sweeper_.joinable()) {
@@ -408,8 +424,8 @@ bool Engine::registerStream(const char *url, std::int32_t id, char *buffer)
     task->settings = settings_;
     streams_[number] = task;
     finishedStreams_.erase(number);
-    address = "http://127.0.0.1:" + std::to_string(server_->port()) + "/" + key + "/P2P/" + std::to_string(number) +
-              "." + ext;
+    address = "http://127.0.0.1:" + std::to_string(server_->port()) + "/" + key + "/P2P/" +
+              std::to_string(number) + "." + ext;
   }
   sweep_.notify_all();
   joinAll(joinable);
@@ -417,7 +433,9 @@ bool Engine::registerStream(const char *url, std::int32_t id, char *buffer)
   return true;
 }
 
-std::shared_ptr<StreamPipe> Engine::claimStream(std::int32_t number, const std::string &key, int *status) {
+std::shared_ptr<StreamPipe> Engine::claimStream(std::int32_t number, const std::string &key,
+                                                int *status)
+{
   std::lock_guard lock(mx_);
   *status = 404;
   if (state_ != State::Running)
@@ -425,11 +443,13 @@ std::shared_ptr<StreamPipe> Engine::claimStream(std::int32_t number, const std::
   auto it = streams_.find(number);
   if (it == streams_.end()) {
     auto ended = finishedStreams_.find(number);
-    if (ended != finishedStreams_.end() && KeysMatch(ended->second.key, key)) *status = 410;
+    if (ended != finishedStreams_.end() && KeysMatch(ended->second.key, key))
+      *status = 410;
     return nullptr;
   }
   const std::shared_ptr<Task> &task = it->second;
-  if (!KeysMatch(task->pathKey, key)) return nullptr;  // a guess: the task stays for its reader
+  if (!KeysMatch(task->pathKey, key))
+    return nullptr;  // a guess: the task stays for its reader
   if (task->claimed) {
     *status = 410;
     return nullptr;
@@ -447,9 +467,11 @@ std::shared_ptr<StreamPipe> Engine::claimStream(std::int32_t number, const std::
   return pipe;
 }
 
-bool Engine::streamExists(std::int32_t number, const std::string &key) {
+bool Engine::streamExists(std::int32_t number, const std::string &key)
+{
   std::lock_guard lock(mx_);
-  if (state_ != State::Running) return false;
+  if (state_ != State::Running)
+    return false;
   auto it = streams_.find(number);
   return it != streams_.end() && KeysMatch(it->second->pathKey, key);
 }
@@ -457,7 +479,8 @@ bool Engine::streamExists(std::int32_t number, const std::string &key) {
 // The sweeper thread: local addresses that nobody asked for within
 // unclaimedLimit_ end at 0 %, as if stopped, so that registrations never
 // fetched do not pile up.
-void Engine::dropUnclaimed() {
+void Engine::dropUnclaimed()
+{
   std::unique_lock lock(mx_);
   while (state_ == State::Running) {
     const auto now = std::chrono::steady_clock::now();
@@ -469,7 +492,8 @@ void Engine::dropUnclaimed() {
         const auto due = task->registered + unclaimedLimit_;
         if (due <= now) {
           dropped.push_back(task->reportId);
-          remember(finishedStreams_, finishedStreamOrder_, it->first, Finished{0, 0, 0, task->pathKey});
+          remember(finishedStreams_, finishedStreamOrder_, it->first,
+                   Finished{0, 0, 0, task->pathKey});
           it = streams_.erase(it);
           continue;
         }
@@ -481,12 +505,15 @@ void Engine::dropUnclaimed() {
       const KestrovaTaskEndCallback report = onTaskEnd_;
       lock.unlock();
       if (report != nullptr)
-        for (std::int32_t id : dropped) report(id, 0);
+        for (std::int32_t id : dropped)
+          report(id, 0);
       lock.lock();
       continue;
     }
-    if (next == std::chrono::steady_clock::time_point::max()) sweep_.wait(lock);
-    else sweep_.wait_until(lock, next);
+    if (next == std::chrono::steady_clock::time_point::max())
+      sweep_.wait(lock);
+    else
+      sweep_.wait_until(lock, next);
   }
 }
 

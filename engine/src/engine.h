@@ -57,8 +57,8 @@ private:
   void stopTask(const std::shared_ptr<Task> &task);
   void reapLocked(std::vector<std::shared_ptr<Task>> &joinable);
   static void joinAll(std::vector<std::shared_ptr<Task>> &tasks);
-  void remember(std::map<std::int32_t, Finished> &store, std::deque<std::int32_t> &order, std::int32_t key,
-                const Finished &f);
+  void remember(std::map<std::int32_t, Finished> &store, std::deque<std::int32_t> &order,
+                std::int32_t key, const Finished &f);
   std::shared_ptr<StreamPipe> claimStream(std::int32_t number, const std::string &key, int *status);
   bool streamExists(std::int32_t number, const std::string &key);
   void dropUnclaimed();

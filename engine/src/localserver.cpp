@@ -18,7 +18,8 @@ namespace {
 
 constexpr std::size_t kPiece = 256 * 1024;
 
-http::ServerLimits Limits() {
+http::ServerLimits Limits()
+{
   http::ServerLimits l;
   l.workers = 8;  // readers at the same time; slow clients take none
   l.headTimeout = std::chrono::seconds(5);
@@ -30,8 +31,10 @@ http::ServerLimits Limits() {
   return l;
 }
 
-bool ParseTaskNumber(const std::string &text, std::int32_t &number) {
-  if (text.empty() || text.size() > 10) return false;
+bool ParseTaskNumber(const std::string &text, std::int32_t &number)
+{
+  if (text.empty() || text.size() > 10)
+    return false;
   long long value = 0;
   for (char c : text) {
     if (c < '0' || c > '9')
@@ -51,11 +54,14 @@ void Refuse(httplib::Response &res, int status, const char *text)
 }
 
 // The pipe's next piece of at most `length` bytes to the reader.
-bool Pass(StreamPipe &pipe, std::size_t length, httplib::DataSink &sink) {
+bool Pass(StreamPipe &pipe, std::size_t length, httplib::DataSink &sink)
+{
   std::string piece;
   bool end = false;
-  if (!pipe.read(piece, std::min(length, kPiece), end) || end) return false;  // short body = failure
-  if (!sink.write(piece.data(), piece.size())) return false;
+  if (!pipe.read(piece, std::min(length, kPiece), end) || end)
+    return false;  // short body = failure
+  if (!sink.write(piece.data(), piece.size()))
+    return false;
   pipe.delivered(piece.size());
   return true;
 }
@@ -81,16 +87,20 @@ std::string LocalServer::ContentTypeFor(const std::string &ext)
 }
 
 LocalServer::LocalServer(Tasks tasks)
-    : tasks_(std::move(tasks)), server_(std::make_unique<http::GuardedServer>(Limits())) {}
+    : tasks_(std::move(tasks)), server_(std::make_unique<http::GuardedServer>(Limits()))
+{
+}
 
 LocalServer::~LocalServer() { stop(); }
 
-bool LocalServer::start() {
+bool LocalServer::start()
+{
   http::GuardedServer &svr = *server_;
   svr.set_payload_max_length(4096);
 
   svr.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
-    if (http::IsOwnHost(req.get_header_value("Host"), port_)) return httplib::Server::HandlerResponse::Unhandled;
+    if (http::IsOwnHost(req.get_header_value("Host"), port_))
+      return httplib::Server::HandlerResponse::Unhandled;
     Refuse(res, 400, "this server answers for 127.0.0.1 only\n");
     return httplib::Server::HandlerResponse::Handled;
   });
@@ -98,11 +108,13 @@ bool LocalServer::start() {
   svr.Get(R"(/([0-9a-f]{32})/P2P/([0-9]+)\.([A-Za-z0-9]{3}))", [this](const httplib::Request &req,
                                                                       httplib::Response &res) {
     std::int32_t number = 0;
-    if (!ParseTaskNumber(req.matches[2], number)) return Refuse(res, 404, "no such task\n");
+    if (!ParseTaskNumber(req.matches[2], number))
+      return Refuse(res, 404, "no such task\n");
     const std::string key = req.matches[1];
     const std::string type = ContentTypeFor(req.matches[3]);
     if (req.method == "HEAD") {
-      if (!tasks_.exists(number, key)) return Refuse(res, 404, "no such task\n");
+      if (!tasks_.exists(number, key))
+        return Refuse(res, 404, "no such task\n");
       res.status = 200;
       res.set_header("Content-Type", type);
       return;
@@ -110,11 +122,14 @@ bool LocalServer::start() {
     // A range no body can satisfy is refused before the task is taken.
     const std::string range = req.get_header_value("Range");
     if (!range.empty() &&
-        http::ParseByteRange(range, std::numeric_limits<std::uint64_t>::max()).kind == http::ByteRange::Kind::Unsatisfiable)
+        http::ParseByteRange(range, std::numeric_limits<std::uint64_t>::max()).kind ==
+            http::ByteRange::Kind::Unsatisfiable)
       return Refuse(res, 416, "unsatisfiable range\n");
     int status = 404;
     std::shared_ptr<StreamPipe> pipe = tasks_.claim(number, key, &status);
-    if (!pipe) return Refuse(res, status, status == 410 ? "this task was already served\n" : "no such task\n");
+    if (!pipe)
+      return Refuse(res, status,
+                    status == 410 ? "this task was already served\n" : "no such task\n");
 
     std::int64_t total = 0;
     if (pipe->waitStart(total) != StreamPipe::Start::Ready) {
@@ -131,12 +146,14 @@ bool LocalServer::start() {
           [pipe](std::size_t, httplib::DataSink &sink) {
             std::string piece;
             bool end = false;
-            if (!pipe->read(piece, kPiece, end)) return false;
+            if (!pipe->read(piece, kPiece, end))
+              return false;
             if (end) {
               sink.done();
               return true;
             }
-            if (!sink.write(piece.data(), piece.size())) return false;
+            if (!sink.write(piece.data(), piece.size()))
+              return false;
             pipe->delivered(piece.size());
             return true;
           },
@@ -146,38 +163,43 @@ bool LocalServer::start() {
     const auto size = static_cast<std::uint64_t>(total);
     const http::ByteRange part = http::ParseByteRange(range, size);
     switch (part.kind) {
-      case http::ByteRange::Kind::Unsatisfiable:
-        pipe->readerDone(false);
-        res.set_header("Content-Range", part.contentRange(size));
-        return Refuse(res, 416, "unsatisfiable range\n");
-      case http::ByteRange::Kind::Whole:
-        res.status = 200;
-        res.set_content_provider(
-            static_cast<std::size_t>(size), type,
-            [pipe](std::size_t, std::size_t length, httplib::DataSink &sink) { return Pass(*pipe, length, sink); },
-            release);
-        return;
-      case http::ByteRange::Kind::Part: {
-        // The body passes from its start: what lies before the part is
-        // skipped, and the fetch ends once the part is out.
-        res.status = 206;
-        res.set_header("Content-Range", part.contentRange(size));
-        auto skip = std::make_shared<std::uint64_t>(part.first);
-        res.set_content_provider(
-            static_cast<std::size_t>(part.length), type,
-            [pipe, skip](std::size_t, std::size_t length, httplib::DataSink &sink) {
-              std::string piece;
-              bool end = false;
-              while (*skip > 0) {
-                if (!pipe->read(piece, static_cast<std::size_t>(std::min<std::uint64_t>(*skip, kPiece)), end) || end)
-                  return false;
-                *skip -= piece.size();
-              }
-              return Pass(*pipe, length, sink);
-            },
-            release);
-        return;
-      }
+    case http::ByteRange::Kind::Unsatisfiable:
+      pipe->readerDone(false);
+      res.set_header("Content-Range", part.contentRange(size));
+      return Refuse(res, 416, "unsatisfiable range\n");
+    case http::ByteRange::Kind::Whole:
+      res.status = 200;
+      res.set_content_provider(
+          static_cast<std::size_t>(size), type,
+          [pipe](std::size_t, std::size_t length, httplib::DataSink &sink) {
+            return Pass(*pipe, length, sink);
+          },
+          release);
+      return;
+    case http::ByteRange::Kind::Part: {
+      // The body passes from its start: what lies before the part is
+      // skipped, and the fetch ends once the part is out.
+      res.status = 206;
+      res.set_header("Content-Range", part.contentRange(size));
+      auto skip = std::make_shared<std::uint64_t>(part.first);
+      res.set_content_provider(
+          static_cast<std::size_t>(part.length), type,
+          [pipe, skip](std::size_t, std::size_t length, httplib::DataSink &sink) {
+            std::string piece;
+            bool end = false;
+            while (*skip > 0) {
+              if (!pipe->read(piece,
+                              static_cast<std::size_t>(std::min<std::uint64_t>(*skip, kPiece)),
+                              end) ||
+                  end)
+                return false;
+              *skip -= piece.size();
+            }
+            return Pass(*pipe, length, sink);
+          },
+          release);
+      return;
+    }
     }
   });
   svr.set_error_handler([](const httplib::Request &, httplib::Response &res) {
@@ -195,7 +217,8 @@ bool LocalServer::start() {
     listenEnded_ = true;
   });
   // shutdown() only stops a running listen: wait until it runs.
-  while (!server_->is_running() && !listenEnded_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (!server_->is_running() && !listenEnded_)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   if (listenEnded_) {
     thread_.join();
     port_ = -1;
@@ -204,8 +227,10 @@ bool LocalServer::start() {
   return true;
 }
 
-void LocalServer::stop() {
-  if (!thread_.joinable()) return;
+void LocalServer::stop()
+{
+  if (!thread_.joinable())
+    return;
   server_->shutdown();
   thread_.join();
 }

@@ -28,7 +28,9 @@ public:
   // gives null and an HTTP status (404 unknown task or wrong key, 410
   // already served).  exists answers HEAD without starting anything.
   struct Tasks {
-    std::function<std::shared_ptr<StreamPipe>(std::int32_t number, const std::string &key, int *status)> claim;
+    std::function<std::shared_ptr<StreamPipe>(std::int32_t number, const std::string &key,
+                                              int *status)>
+        claim;
     std::function<bool(std::int32_t number, const std::string &key)> exists;
   };
 

@@ -29,15 +29,16 @@ struct ByteRange {
 
   // "bytes FIRST-LAST/SIZE" for a part, "bytes */SIZE" for an unsatisfiable
   // range, "" for the whole body.
-  std::string contentRange(std::uint64_t size) const {
+  std::string contentRange(std::uint64_t size) const
+  {
     switch (kind) {
-      case Kind::Part:
-        return "bytes " + std::to_string(first) + "-" + std::to_string(first + length - 1) + "/" +
-               std::to_string(size);
-      case Kind::Unsatisfiable:
-        return "bytes */" + std::to_string(size);
-      case Kind::Whole:
-        break;
+    case Kind::Part:
+      return "bytes " + std::to_string(first) + "-" + std::to_string(first + length - 1) + "/" +
+             std::to_string(size);
+    case Kind::Unsatisfiable:
+      return "bytes */" + std::to_string(size);
+    case Kind::Whole:
+      break;
     }
     return {};
   }
@@ -47,33 +48,44 @@ namespace byterange_detail {
 
 inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-inline std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+inline std::string_view Trim(std::string_view s)
+{
+  while (!s.empty() && IsBlank(s.front()))
+    s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back()))
+    s.remove_suffix(1);
   return s;
 }
 
 // Decimal digits only; values too large for 64 bits become the largest one
 // (a position that far lies beyond every body anyway).
-inline bool ParseNumber(std::string_view s, std::uint64_t &value) {
-  if (s.empty()) return false;
+inline bool ParseNumber(std::string_view s, std::uint64_t &value)
+{
+  if (s.empty())
+    return false;
   constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
   value = 0;
   for (char c : s) {
-    if (c < '0' || c > '9') return false;
+    if (c < '0' || c > '9')
+      return false;
     const auto digit = static_cast<std::uint64_t>(c - '0');
     value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
   }
   return true;
 }
 
-inline bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
+inline bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+  if (a.size() != b.size())
+    return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
+    if (x >= 'A' && x <= 'Z')
+      x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z')
+      y = static_cast<char>(y - 'A' + 'a');
+    if (x != y)
+      return false;
   }
   return true;
 }
@@ -84,30 +96,38 @@ struct Spec {
   std::uint64_t first = 0, last = 0;
 };
 
-inline bool ParseSpec(std::string_view item, Spec &spec) {
+inline bool ParseSpec(std::string_view item, Spec &spec)
+{
   const std::size_t dash = item.find('-');
-  if (dash == std::string_view::npos) return false;
+  if (dash == std::string_view::npos)
+    return false;
   const std::string_view firstText = item.substr(0, dash), lastText = item.substr(dash + 1);
   spec.hasFirst = !firstText.empty();
   spec.hasLast = !lastText.empty();
-  if (!spec.hasFirst && !spec.hasLast) return false;
-  return (!spec.hasFirst || ParseNumber(firstText, spec.first)) && (!spec.hasLast || ParseNumber(lastText, spec.last));
+  if (!spec.hasFirst && !spec.hasLast)
+    return false;
+  return (!spec.hasFirst || ParseNumber(firstText, spec.first)) &&
+         (!spec.hasLast || ParseNumber(lastText, spec.last));
 }
 
 }  // namespace byterange_detail
 
 // `header` is the Range header's value ("" when there is none).
-inline ByteRange ParseByteRange(std::string_view header, std::uint64_t size) {
+inline ByteRange ParseByteRange(std::string_view header, std::uint64_t size)
+{
   using namespace byterange_detail;
   ByteRange whole, bad, part;
   bad.kind = ByteRange::Kind::Unsatisfiable;
   part.kind = ByteRange::Kind::Part;
 
   header = Trim(header);
-  if (header.empty()) return whole;
+  if (header.empty())
+    return whole;
   const std::size_t eq = header.find('=');
-  if (eq == std::string_view::npos) return whole;  // no unit: not a byte range at all
-  if (!EqualsNoCase(Trim(header.substr(0, eq)), "bytes")) return whole;  // a unit we do not serve
+  if (eq == std::string_view::npos)
+    return whole;  // no unit: not a byte range at all
+  if (!EqualsNoCase(Trim(header.substr(0, eq)), "bytes"))
+    return whole;  // a unit we do not serve
 
   // The list: at least one well-formed element; empty elements are ignored.
   std::string_view list = header.substr(eq + 1);
@@ -117,22 +137,28 @@ inline ByteRange ParseByteRange(std::string_view header, std::uint64_t size) {
     const std::size_t comma = list.find(',');
     const std::string_view item = Trim(list.substr(0, comma));
     if (!item.empty()) {
-      if (!ParseSpec(item, spec) || (spec.hasFirst && spec.hasLast && spec.last < spec.first)) return bad;
+      if (!ParseSpec(item, spec) || (spec.hasFirst && spec.hasLast && spec.last < spec.first))
+        return bad;
       ++count;
     }
-    if (comma == std::string_view::npos) break;
+    if (comma == std::string_view::npos)
+      break;
     list.remove_prefix(comma + 1);
   }
-  if (count == 0) return bad;
-  if (count > 1) return whole;
+  if (count == 0)
+    return bad;
+  if (count > 1)
+    return whole;
 
   if (!spec.hasFirst) {  // the last `last` bytes
-    if (spec.last == 0 || size == 0) return bad;
+    if (spec.last == 0 || size == 0)
+      return bad;
     part.length = spec.last < size ? spec.last : size;
     part.first = size - part.length;
     return part;
   }
-  if (spec.first >= size) return bad;
+  if (spec.first >= size)
+    return bad;
   const std::uint64_t last = spec.hasLast && spec.last < size - 1 ? spec.last : size - 1;
   part.first = spec.first;
   part.length = last - spec.first + 1;

@@ -97,7 +97,7 @@ private:
   bool joined_ = false;
   std::vector<std::unique_ptr<Connection>> incoming_;  // for the watcher to take
   std::deque<std::unique_ptr<Connection>> ready_;      // request heads complete, for the workers
-  std::set<int> active_;                                // sockets being answered
+  std::set<int> active_;                               // sockets being answered
 
   std::thread watcher_;
   std::vector<std::thread> workers_;

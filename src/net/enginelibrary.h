@@ -33,7 +33,7 @@ public:
   virtual bool GetProgInfo(std::int32_t id, std::int32_t *percent, std::int32_t *spare,
                            std::int32_t *total) = 0;
   // Registers the address and writes the local address
-  // "http://127.0.0.1:PORT/P2P/<task>.<ext>" into `buffer`
+  // "http://127.0.0.1:PORT/<key>/P2P/<task>.<ext>" into `buffer`
   // (kAddressBufferSize bytes, always NUL-terminated).
   virtual bool SetProgramInfo(const QString &url, std::int32_t id, std::int32_t a, std::int32_t b,
                               char *buffer) = 0;

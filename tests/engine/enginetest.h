@@ -10,9 +10,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
-#include <cstring>
 #include <mutex>
 #include <regex>
 #include <sstream>
@@ -131,10 +131,12 @@ struct Local {
 
 // Reads the address the way the download manager does: the task number is
 // what follows "P2P/" without the last four characters.
-inline Local ParseAddress(const char *buffer) {
+inline Local ParseAddress(const char *buffer)
+{
   Local l;
   std::cmatch m;
-  if (!std::regex_match(buffer, m, std::regex(R"(http://127\.0\.0\.1:(\d+)(/(?:[^/]+/)?P2P/.*))"))) return l;
+  if (!std::regex_match(buffer, m, std::regex(R"(http://127\.0\.0\.1:(\d+)(/(?:[^/]+/)?P2P/.*))")))
+    return l;
   l.port = std::stoi(m[1].str());
   l.path = m[2].str();
   std::string text = buffer;
@@ -144,7 +146,8 @@ inline Local ParseAddress(const char *buffer) {
 }
 
 // SetProgramInfo for `url`, its address split up.
-inline Local RegisterLocal(const std::string &url, int32_t id) {
+inline Local RegisterLocal(const std::string &url, int32_t id)
+{
   char buffer[1024];
   std::memset(buffer, 0, sizeof buffer);
   EXPECT_TRUE(SetProgramInfo(url.c_str(), id, 2, 2, buffer));

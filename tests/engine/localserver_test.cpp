@@ -19,17 +19,20 @@ using slowclients::StatusOf;
 
 class LocalServerTest : public EngineTest {
 protected:
-  void TearDown() override {
+  void TearDown() override
+  {
     EngineTest::TearDown();
     unsetenv("KESTROVA_ENGINE_UNCLAIMED_MS");
   }
   // Restarts the engine with the settings of the environment.
-  void restart() {
+  void restart()
+  {
     UnInitkestrova();
     Recorder::Get().reset();
     ASSERT_TRUE(Init());
   }
-  httplib::Result get(const Local &l, const httplib::Headers &headers = {}) {
+  httplib::Result get(const Local &l, const httplib::Headers &headers = {})
+  {
     httplib::Client client("127.0.0.1", l.port);
     client.set_read_timeout(5s);
     return client.Get(l.path.c_str(), headers);
@@ -37,7 +40,8 @@ protected:
   TestServer server_;
 };
 
-TEST_F(LocalServerTest, SlowClientsNeitherBlockRequestsNorTheShutdown) {
+TEST_F(LocalServerTest, SlowClientsNeitherBlockRequestsNorTheShutdown)
+{
   Local l = RegisterLocal(server_.url("/data/300000.swf"), 60);
   ASSERT_GT(l.port, 0);
   // More slow clients than the server has workers, each a header line a
@@ -63,13 +67,15 @@ TEST_F(LocalServerTest, SlowClientsNeitherBlockRequestsNorTheShutdown) {
   const auto start = std::chrono::steady_clock::now();
   UnInitkestrova();
   const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_LT(took, 2s) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+  EXPECT_LT(took, 2s) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count()
+                      << " ms";
   EXPECT_EQ(slow.waiting(), 0) << "every connection is closed by the shutdown";
   ::close(silent);
   ::close(stuck);
 }
 
-TEST_F(LocalServerTest, AddressesCannotBeGuessed) {
+TEST_F(LocalServerTest, AddressesCannotBeGuessed)
+{
   Local a = RegisterLocal(server_.url("/data/5000.swf"), 70);
   Local b = RegisterLocal(server_.url("/data/6000.swf"), 71);
   // http://127.0.0.1:PORT/<32 hex digits>/P2P/<task>.<ext>, a key of its own
@@ -86,8 +92,9 @@ TEST_F(LocalServerTest, AddressesCannotBeGuessed) {
   const std::string bare = "/P2P/" + std::to_string(a.task) + ".swf";
   std::string nearly = ma[1].str();  // the right key but for its last digit
   nearly.back() = nearly.back() == '0' ? '1' : '0';
-  for (const std::string &path : std::vector<std::string>{bare, "/" + mb[1].str() + bare, "/00000000000000000000000000000000" + bare,
-                                  "/" + nearly + bare, "/" + ma[1].str() + "/x" + bare}) {
+  for (const std::string &path : std::vector<std::string>{
+           bare, "/" + mb[1].str() + bare, "/00000000000000000000000000000000" + bare,
+           "/" + nearly + bare, "/" + ma[1].str() + "/x" + bare}) {
     SCOPED_TRACE(path);
     httplib::Client client("127.0.0.1", a.port);
     auto r = client.Get(path.c_str());
@@ -103,16 +110,18 @@ TEST_F(LocalServerTest, AddressesCannotBeGuessed) {
   EXPECT_TRUE(res->body == TestServer::Content(5000));
 }
 
-TEST_F(LocalServerTest, OnlyItsOwnHostIsServed) {
+TEST_F(LocalServerTest, OnlyItsOwnHostIsServed)
+{
   Local l = RegisterLocal(server_.url("/data/5000.swf"), 72);
   const std::string port = std::to_string(l.port);
   const std::string other = std::to_string(l.port == 65535 ? 1 : l.port + 1);
-  for (const std::string &host : std::vector<std::string>{"evil.example:" + port, "evil.example", "127.0.0.1:" + other, "127.0.0.1",
-                                 "localhost", "localhost:" + other, "127.0.0.2:" + port, "[::1]:" + port,
-                                 "127.0.0.1:" + port + ".evil.example", "", "127.0.0.1:0" + port}) {
+  for (const std::string &host : std::vector<std::string>{
+           "evil.example:" + port, "evil.example", "127.0.0.1:" + other, "127.0.0.1", "localhost",
+           "localhost:" + other, "127.0.0.2:" + port, "[::1]:" + port,
+           "127.0.0.1:" + port + ".evil.example", "", "127.0.0.1:0" + port}) {
     SCOPED_TRACE("Host: " + host);
-    const std::string answer =
-        Exchange(l.port, "GET " + l.path + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n");
+    const std::string answer = Exchange(l.port, "GET " + l.path + " HTTP/1.1\r\nHost: " + host +
+                                                    "\r\nConnection: close\r\n\r\n");
     EXPECT_EQ(StatusOf(answer), 400) << answer.substr(0, 80);
   }
   // No Host at all (HTTP/1.0).
@@ -134,7 +143,8 @@ TEST_F(LocalServerTest, OnlyItsOwnHostIsServed) {
   EXPECT_EQ(plain->status, 200);
 }
 
-TEST_F(LocalServerTest, RegistrationsNobodyFetchesAreDropped) {
+TEST_F(LocalServerTest, RegistrationsNobodyFetchesAreDropped)
+{
   setenv("KESTROVA_ENGINE_UNCLAIMED_MS", "300", 1);
   restart();
   Local idle = RegisterLocal(server_.url("/data/5000.swf"), 80);
@@ -143,7 +153,8 @@ TEST_F(LocalServerTest, RegistrationsNobodyFetchesAreDropped) {
   std::string body;
   std::thread reader([&] {
     auto r = get(busy);
-    if (r) body = r->body;
+    if (r)
+      body = r->body;
   });
   // The idle one is dropped: it ends at 0 %, reported under its item's id.
   EXPECT_EQ(Recorder::Get().taskEnd(80, 5s), 0);
@@ -161,7 +172,8 @@ TEST_F(LocalServerTest, RegistrationsNobodyFetchesAreDropped) {
   EXPECT_EQ(Recorder::Get().count('T', 80), 1);
 }
 
-TEST_F(LocalServerTest, ByteRanges) {
+TEST_F(LocalServerTest, ByteRanges)
+{
   const std::string content = TestServer::Content(10000);
   struct Case {
     const char *route;

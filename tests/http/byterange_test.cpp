@@ -9,7 +9,8 @@ using kestrova::http::ByteRange;
 using kestrova::http::ParseByteRange;
 using Kind = ByteRange::Kind;
 
-TEST(ByteRange, AnswersEveryKindOfHeader) {
+TEST(ByteRange, AnswersEveryKindOfHeader)
+{
   struct Case {
     const char *header;
     std::uint64_t size;
@@ -62,7 +63,8 @@ TEST(ByteRange, AnswersEveryKindOfHeader) {
   }
 }
 
-TEST(ByteRange, PartsOfTheLargestBodiesStayInside) {
+TEST(ByteRange, PartsOfTheLargestBodiesStayInside)
+{
   const std::uint64_t huge = 18446744073709551615ull;  // 2^64 - 1
   const ByteRange last = ParseByteRange("bytes=-1", huge);
   EXPECT_EQ(last.kind, Kind::Part);

@@ -25,22 +25,26 @@ using slowclients::StatusOf;
 using slowclients::StillWaiting;
 
 // Waits until `fd` is closed or answered by the server; false after `limit`.
-bool EndsWithin(int fd, std::chrono::milliseconds limit) {
+bool EndsWithin(int fd, std::chrono::milliseconds limit)
+{
   const auto end = std::chrono::steady_clock::now() + limit;
   while (StillWaiting(fd)) {
-    if (std::chrono::steady_clock::now() > end) return false;
+    if (std::chrono::steady_clock::now() > end)
+      return false;
     std::this_thread::sleep_for(10ms);
   }
   return true;
 }
 
-std::string ReadSome(int fd, std::chrono::milliseconds limit = 2s) {
+std::string ReadSome(int fd, std::chrono::milliseconds limit = 2s)
+{
   std::string out;
   char buf[4096];
   pollfd p{fd, POLLIN, 0};
   while (::poll(&p, 1, static_cast<int>(limit.count())) > 0) {
     const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-    if (n <= 0) break;
+    if (n <= 0)
+      break;
     out.append(buf, static_cast<std::size_t>(n));
     limit = 200ms;  // the rest comes at once
   }
@@ -49,7 +53,8 @@ std::string ReadSome(int fd, std::chrono::milliseconds limit = 2s) {
 
 class GuardedServerTest : public ::testing::Test {
 protected:
-  void start(ServerLimits limits) {
+  void start(ServerLimits limits)
+  {
     server_ = std::make_unique<GuardedServer>(limits);
     server_->Get("/hello", [this](const httplib::Request &req, httplib::Response &res) {
       ++served_;
@@ -62,25 +67,31 @@ protected:
     });
     // Endless: for readers that take nothing.
     server_->Get("/endless", [](const httplib::Request &, httplib::Response &res) {
-      res.set_chunked_content_provider("application/octet-stream", [](std::size_t, httplib::DataSink &sink) {
-        static const std::string piece(64 * 1024, 'x');
-        return sink.write(piece.data(), piece.size());
-      });
+      res.set_chunked_content_provider("application/octet-stream",
+                                       [](std::size_t, httplib::DataSink &sink) {
+                                         static const std::string piece(64 * 1024, 'x');
+                                         return sink.write(piece.data(), piece.size());
+                                       });
     });
     port_ = server_->bind_to_any_port("127.0.0.1");
     ASSERT_GT(port_, 0);
     thread_ = std::thread([this] { server_->listen_after_bind(); });
-    while (!server_->is_running()) std::this_thread::sleep_for(1ms);
+    while (!server_->is_running())
+      std::this_thread::sleep_for(1ms);
   }
   void TearDown() override { stop(); }
-  void stop() {
-    if (!server_) return;
+  void stop()
+  {
+    if (!server_)
+      return;
     server_->shutdown();
     thread_.join();
     server_.reset();
   }
-  std::string request(const std::string &target, const std::string &extra = "") const {
-    return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n" + extra + "\r\n";
+  std::string request(const std::string &target, const std::string &extra = "") const
+  {
+    return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n" +
+           extra + "\r\n";
   }
 
   std::unique_ptr<GuardedServer> server_;
@@ -90,7 +101,8 @@ protected:
   std::atomic<std::size_t> rangesSeen_{99};
 };
 
-TEST_F(GuardedServerTest, KeptAliveAndPipelinedRequestsAreAnswered) {
+TEST_F(GuardedServerTest, KeptAliveAndPipelinedRequestsAreAnswered)
+{
   start({});
   const int fd = Connect(port_);
   // Two requests in one piece, then a third later on the same connection.
@@ -102,7 +114,8 @@ TEST_F(GuardedServerTest, KeptAliveAndPipelinedRequestsAreAnswered) {
   answers += ReadSome(fd);
   ::close(fd);
   std::size_t count = 0;
-  for (std::size_t at = answers.find("HTTP/1.1 200"); at != std::string::npos; at = answers.find("HTTP/1.1 200", at + 1))
+  for (std::size_t at = answers.find("HTTP/1.1 200"); at != std::string::npos;
+       at = answers.find("HTTP/1.1 200", at + 1))
     ++count;
   EXPECT_EQ(count, 4u) << answers;
   EXPECT_NE(answers.find("\r\n\r\nabcde"), std::string::npos) << answers;
@@ -118,15 +131,18 @@ TEST_F(GuardedServerTest, KeptAliveAndPipelinedRequestsAreAnswered) {
   EXPECT_EQ(lastPort_, firstPort);
 }
 
-TEST_F(GuardedServerTest, RangesAreLeftToTheHandlers) {
+TEST_F(GuardedServerTest, RangesAreLeftToTheHandlers)
+{
   start({});
-  const std::string answer = Exchange(port_, request("/hello", "Range: bytes=0-2\r\nConnection: close\r\n"));
+  const std::string answer =
+      Exchange(port_, request("/hello", "Range: bytes=0-2\r\nConnection: close\r\n"));
   EXPECT_EQ(StatusOf(answer), 200);
   EXPECT_NE(answer.find("\r\n\r\nhello bytes=0-2"), std::string::npos) << answer;
   EXPECT_EQ(rangesSeen_, 0u);
 }
 
-TEST_F(GuardedServerTest, ClientsThatDoNotSendInTimeAreDropped) {
+TEST_F(GuardedServerTest, ClientsThatDoNotSendInTimeAreDropped)
+{
   ServerLimits limits;
   limits.workers = 1;
   limits.headTimeout = 300ms;
@@ -144,13 +160,16 @@ TEST_F(GuardedServerTest, ClientsThatDoNotSendInTimeAreDropped) {
   EXPECT_EQ(StatusOf(idleAnswer), 200);  // its answer, and later the end
   const std::string partialAnswer = ReadSome(partial);
   EXPECT_EQ(StatusOf(partialAnswer), 408) << partialAnswer;
-  for (int fd : {silent, idle, body}) EXPECT_TRUE(EndsWithin(fd, 3s)) << fd;
+  for (int fd : {silent, idle, body})
+    EXPECT_TRUE(EndsWithin(fd, 3s)) << fd;
   // The single worker is free again.
   EXPECT_EQ(StatusOf(Exchange(port_, request("/hello", "Connection: close\r\n"))), 200);
-  for (int fd : {silent, partial, idle, body}) ::close(fd);
+  for (int fd : {silent, partial, idle, body})
+    ::close(fd);
 }
 
-TEST_F(GuardedServerTest, SlowClientsTakeNoWorker) {
+TEST_F(GuardedServerTest, SlowClientsTakeNoWorker)
+{
   ServerLimits limits;
   limits.workers = 1;
   start(limits);
@@ -161,12 +180,14 @@ TEST_F(GuardedServerTest, SlowClientsTakeNoWorker) {
   EXPECT_EQ(slow.waiting(), 30);
 }
 
-TEST_F(GuardedServerTest, OversizedHeadsAndTooManyWaitingAreRefused) {
+TEST_F(GuardedServerTest, OversizedHeadsAndTooManyWaitingAreRefused)
+{
   ServerLimits limits;
   limits.maxHeadBytes = 1024;
   limits.maxWaiting = 4;
   start(limits);
-  const std::string big = Exchange(port_, "GET /hello HTTP/1.1\r\nX-Big: " + std::string(4096, 'a') + "\r\n\r\n");
+  const std::string big =
+      Exchange(port_, "GET /hello HTTP/1.1\r\nX-Big: " + std::string(4096, 'a') + "\r\n\r\n");
   EXPECT_EQ(StatusOf(big), 431) << big.substr(0, 80);
 
   int fds[6];
@@ -176,11 +197,14 @@ TEST_F(GuardedServerTest, OversizedHeadsAndTooManyWaitingAreRefused) {
   }
   EXPECT_TRUE(EndsWithin(fds[0], 2s));
   EXPECT_TRUE(EndsWithin(fds[1], 2s));
-  for (int i = 2; i < 6; ++i) EXPECT_TRUE(StillWaiting(fds[i])) << i;
-  for (int fd : fds) ::close(fd);
+  for (int i = 2; i < 6; ++i)
+    EXPECT_TRUE(StillWaiting(fds[i])) << i;
+  for (int fd : fds)
+    ::close(fd);
 }
 
-TEST_F(GuardedServerTest, ShutdownClosesEveryConnectionAtOnce) {
+TEST_F(GuardedServerTest, ShutdownClosesEveryConnectionAtOnce)
+{
   ServerLimits limits;
   limits.headTimeout = 60s;
   limits.writeTimeout = 60s;
@@ -199,13 +223,14 @@ TEST_F(GuardedServerTest, ShutdownClosesEveryConnectionAtOnce) {
   ::close(reader);
 }
 
-TEST(IsOwnHost, OnlyTheLoopbackNamesWithTheOwnPort) {
+TEST(IsOwnHost, OnlyTheLoopbackNamesWithTheOwnPort)
+{
   EXPECT_TRUE(IsOwnHost("127.0.0.1:8080", 8080));
   EXPECT_TRUE(IsOwnHost("localhost:8080", 8080));
   EXPECT_TRUE(IsOwnHost("LOCALHOST:8080", 8080));
-  for (const char *host : {"127.0.0.1:8081", "127.0.0.1", "localhost", ":8080", "", "evil.example:8080",
-                           "127.0.0.1.evil.example:8080", "x127.0.0.1:8080", "127.0.0.1:18080", "[::1]:8080",
-                           "127.0.0.1:8080 ", "localhost.:8080"}) {
+  for (const char *host : {"127.0.0.1:8081", "127.0.0.1", "localhost", ":8080", "",
+                           "evil.example:8080", "127.0.0.1.evil.example:8080", "x127.0.0.1:8080",
+                           "127.0.0.1:18080", "[::1]:8080", "127.0.0.1:8080 ", "localhost.:8080"}) {
     EXPECT_FALSE(IsOwnHost(host, 8080)) << host;
   }
 }

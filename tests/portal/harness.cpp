@@ -61,34 +61,34 @@ size_t Collect(char *data, size_t size, size_t n, void *out)
 
 HttpReply Http(const QString &url, const HttpRequest &request)
 {
-    HttpReply reply;
-    CURL *c = curl_easy_init();
-    const QByteArray u = url.toUtf8();
-    curl_easy_setopt(c, CURLOPT_URL, u.constData());
-    curl_easy_setopt(c, CURLOPT_PATH_AS_IS, 1L);   // send "../" as it is
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, request.timeoutMs);
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Collect);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply.body);
-    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, Collect);
-    curl_easy_setopt(c, CURLOPT_HEADERDATA, &reply.headers);
-    curl_slist *headers = nullptr;
-    for (const QByteArray &h : request.headers)
-        headers = curl_slist_append(headers, h.constData());
-    if (headers)
-        curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
-    if (request.method == "POST") {
-        curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.body.constData());
-        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE, static_cast<long>(request.body.size()));
-    } else if (request.method == "HEAD") {
-        curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
-    }
-    if (!request.range.isEmpty())
-        curl_easy_setopt(c, CURLOPT_RANGE, request.range.constData());
-    if (curl_easy_perform(c) == CURLE_OK)
-        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(c);
-    return reply;
+  HttpReply reply;
+  CURL *c = curl_easy_init();
+  const QByteArray u = url.toUtf8();
+  curl_easy_setopt(c, CURLOPT_URL, u.constData());
+  curl_easy_setopt(c, CURLOPT_PATH_AS_IS, 1L);  // send "../" as it is
+  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, request.timeoutMs);
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Collect);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply.body);
+  curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, Collect);
+  curl_easy_setopt(c, CURLOPT_HEADERDATA, &reply.headers);
+  curl_slist *headers = nullptr;
+  for (const QByteArray &h : request.headers)
+    headers = curl_slist_append(headers, h.constData());
+  if (headers)
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+  if (request.method == "POST") {
+    curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.body.constData());
+    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE, static_cast<long>(request.body.size()));
+  } else if (request.method == "HEAD") {
+    curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+  }
+  if (!request.range.isEmpty())
+    curl_easy_setopt(c, CURLOPT_RANGE, request.range.constData());
+  if (curl_easy_perform(c) == CURLE_OK)
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
+  curl_slist_free_all(headers);
+  curl_easy_cleanup(c);
+  return reply;
 }
 
 bool Portal::WriteSeed(const QString &seedDir)

@@ -34,11 +34,11 @@ struct HttpReply {
 };
 
 struct HttpRequest {
-    QByteArray method = "GET";
-    QByteArray body;
-    QList<QByteArray> headers;
-    QByteArray range;         // "100-199"
-    long timeoutMs = 20000;   // the whole exchange
+  QByteArray method = "GET";
+  QByteArray body;
+  QList<QByteArray> headers;
+  QByteArray range;        // "100-199"
+  long timeoutMs = 20000;  // the whole exchange
 };
 
 HttpReply Http(const QString &url, const HttpRequest &request = {});

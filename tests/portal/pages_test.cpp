@@ -249,45 +249,47 @@ TEST_F(PortalTest, ContentFilesServeTheirBytesAndRanges)
 
 TEST_F(PortalTest, ContentFilesAnswerBadRangesSoundly)
 {
-    const QString path = ContentPath(300, "flv");
-    const QByteArray bytes = MediaBytes(300);
-    const qsizetype n = bytes.size();
-    const QByteArray size = QByteArray::number(n);
-    struct Case {
-        QByteArray range;   // after "bytes="
-        long status;
-        qsizetype first, length;
-        QByteArray contentRange;   // "-": not looked at (refused before the portal's code runs)
-    };
-    const Case cases[] = {
-        {"0-0", 206, 0, 1, "bytes 0-0/" + size},
-        {"-100", 206, n - 100, 100, "bytes " + QByteArray::number(n - 100) + '-' + QByteArray::number(n - 1) + '/' + size},
-        {QByteArray::number(n - 10) + '-', 206, n - 10, 10,
-         "bytes " + QByteArray::number(n - 10) + '-' + QByteArray::number(n - 1) + '/' + size},
-        {"100-99999999999", 206, 100, n - 100, "bytes 100-" + QByteArray::number(n - 1) + '/' + size},
-        {"-" + QByteArray::number(n + 50), 206, 0, n, "bytes 0-" + QByteArray::number(n - 1) + '/' + size},
-        {"5-2", 416, 0, 0, "-"},
-        {"5-2,7-9", 416, 0, 0, "-"},
-        {size + '-', 416, 0, 0, "bytes */" + size},
-        {QByteArray::number(n + 10) + '-' + QByteArray::number(n + 20), 416, 0, 0, "bytes */" + size},
-        {"-0", 416, 0, 0, "bytes */" + size},
-        {"0-1,5-9", 200, 0, n, ""},
-        {"10-20, 30-40, 50-", 200, 0, n, ""},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.range.toStdString());
-        HttpRequest r;
-        r.range = c.range;
-        const HttpReply reply = portal_->Get(path, r);
-        EXPECT_EQ(reply.status, c.status);
-        if (c.contentRange != "-") {
-            EXPECT_EQ(reply.header("Content-Range"), c.contentRange);
-        }
-        if (c.status == 416)
-            continue;
-        EXPECT_EQ(reply.header("Content-Length"), QByteArray::number(c.length));
-        EXPECT_EQ(reply.body, bytes.mid(c.first, c.length));
+  const QString path = ContentPath(300, "flv");
+  const QByteArray bytes = MediaBytes(300);
+  const qsizetype n = bytes.size();
+  const QByteArray size = QByteArray::number(n);
+  struct Case {
+    QByteArray range;  // after "bytes="
+    long status;
+    qsizetype first, length;
+    QByteArray contentRange;  // "-": not looked at (refused before the portal's code runs)
+  };
+  const Case cases[] = {
+      {"0-0", 206, 0, 1, "bytes 0-0/" + size},
+      {"-100", 206, n - 100, 100,
+       "bytes " + QByteArray::number(n - 100) + '-' + QByteArray::number(n - 1) + '/' + size},
+      {QByteArray::number(n - 10) + '-', 206, n - 10, 10,
+       "bytes " + QByteArray::number(n - 10) + '-' + QByteArray::number(n - 1) + '/' + size},
+      {"100-99999999999", 206, 100, n - 100, "bytes 100-" + QByteArray::number(n - 1) + '/' + size},
+      {"-" + QByteArray::number(n + 50), 206, 0, n,
+       "bytes 0-" + QByteArray::number(n - 1) + '/' + size},
+      {"5-2", 416, 0, 0, "-"},
+      {"5-2,7-9", 416, 0, 0, "-"},
+      {size + '-', 416, 0, 0, "bytes */" + size},
+      {QByteArray::number(n + 10) + '-' + QByteArray::number(n + 20), 416, 0, 0, "bytes */" + size},
+      {"-0", 416, 0, 0, "bytes */" + size},
+      {"0-1,5-9", 200, 0, n, ""},
+      {"10-20, 30-40, 50-", 200, 0, n, ""},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.range.toStdString());
+    HttpRequest r;
+    r.range = c.range;
+    const HttpReply reply = portal_->Get(path, r);
+    EXPECT_EQ(reply.status, c.status);
+    if (c.contentRange != "-") {
+      EXPECT_EQ(reply.header("Content-Range"), c.contentRange);
     }
+    if (c.status == 416)
+      continue;
+    EXPECT_EQ(reply.header("Content-Length"), QByteArray::number(c.length));
+    EXPECT_EQ(reply.body, bytes.mid(c.first, c.length));
+  }
 }
 
 TEST_F(PortalTest, CatalogsHoldTheChannelsInTheirFileOrder)
