@@ -10,7 +10,6 @@
 #include "widgets/lxsimage.h"
 
 #include <QCloseEvent>
-#include <QHeaderView>
 #include <QLabel>
 #include <QTreeWidget>
 
