@@ -1,10 +1,13 @@
 #include "lists/playback.h"
 
 #include "base/globals.h"
+#include "lists/favorites.h"
 #include "lists/playlist.h"
+#include "lists/trimplaylist.h"
 #include "player/contentfetch.h"
 #include "player/flashview.h"
 #include "player/playerhost.h"
+#include "widgets/lxsimage.h"
 #include "widgets/mainwindowport.h"
 
 #include <QLayout>
@@ -41,6 +44,37 @@ TPlayback::TPlayback(IMainWindow *window, IEngine *engine, QWidget *playPage, QW
   list->showListPage = [window](int page) { window->ShowListPage(page); };
   window->addNoContextMenu(host->ShockwaveFlash1);
   window->addNoContextMenu(host->wbMp3);
+  m_window = window;
+}
+
+void TPlayback::AddFavorites(QWidget *favoritePage)
+{
+  favorites = new TFavorites(favoritePage, this);
+  favorites->playItem = list->playItem;
+  favorites->releaseActiveListTab = [this] {
+    if (list->releaseActiveListTab)
+      list->releaseActiveListTab();
+  };
+  IMainWindow *window = m_window;
+  favorites->showListPage = [window](int page) { window->ShowListPage(page); };
+  connect(host->favoriteSkin, &SkinButton::pressed, favorites, [this](Qt::MouseButton button) {
+    if (button == Qt::LeftButton)
+      favorites->imgFavorite2MouseDown();
+  });
+
+  TTrimLists lists;
+  lists.playList = list;
+  lists.favorites = favorites;
+  lists.playItem = list->playItem;
+  lists.pruneCache = [this](QTreeWidget *tree) { fetch->PruneCache(tree); };
+  list->openOrganiser = [lists, window] {
+    TfrmTrimPlayList::Open(lists, QStringLiteral("整理游戏记录"), QStringLiteral("1"),
+                           window->mainWidget());
+  };
+  favorites->openOrganiser = [lists, window] {
+    TfrmTrimPlayList::Open(lists, QStringLiteral("整理收藏"), QStringLiteral("2"),
+                           window->mainWidget());
+  };
 }
 
 void TPlayback::InitAudio()

@@ -12,6 +12,7 @@ class IMainWindow;
 class TPlayerHost;
 class TPlayList;
 class TContentFetch;
+class TFavorites;
 
 // Puts the three together: the host plays through the list and the fetch,
 // the list plays through the host and clears its marks when the fetch has
@@ -30,6 +31,12 @@ public:
   TPlayerHost *host = nullptr;
   TPlayList *list = nullptr;
   TContentFetch *fetch = nullptr;
+  TFavorites *favorites = nullptr;
+
+  // Builds the favorites on `favoritePage` (the left panel's page 2, empty,
+  // with a box layout) and connects them, the play page's favorite button
+  // and both organiser buttons.
+  void AddFavorites(QWidget *favoritePage);
 
   // While the window is initialised: the audio player's serial starts at 1
   // and the hidden audio player is created.
@@ -41,4 +48,7 @@ public:
   static constexpr int PreloadDelayMs = 4000;
   // At destruction: the audio player is released.
   void Shutdown();
+
+private:
+  IMainWindow *m_window = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "shell/mainwindow.h"
 
 #include "base/globals.h"
+#include "lists/favorites.h"
 #include "lists/playback.h"
 #include "lists/playlist.h"
 #include "shell/frame.h"
@@ -122,6 +123,12 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
   connect(tabSkins[1], &SkinButton::pressed, playback->list, [this](Qt::MouseButton button) {
     if (button == Qt::LeftButton)
       playback->list->imgSelfSelMouseDown();
+  });
+  // --- Favorites (tbsFavorite) and the list organiser -----------------------
+  playback->AddFavorites(tbsFavorite);
+  connect(tabSkins[2], &SkinButton::pressed, playback->favorites, [this](Qt::MouseButton button) {
+    if (button == Qt::LeftButton)
+      playback->favorites->imgFavoriteMouseDown();
   });
   // ---------------------------------------------------------------------------
 
