@@ -3,6 +3,7 @@
 // favorites, organiser buttons), around a plain window and a fake engine.
 #include "../player/fakeengine.h"
 #include "../player/testappdir.h"
+#include "testdesktop.h"
 
 #include "base/globals.h"
 #include "lists/favorites.h"
@@ -41,6 +42,8 @@ public:
   void addNoContextMenu(QWidget *) override {}
   void EndProgram() override {}
   void OpenSettings() override {}
+  void SendChannelMessage(MessageChannel, const QString &) override {}
+  void OnChannelMessage(MessageChannel, const QString &, std::function<void()>) override {}
 };
 
 // A press (and, with `release`, a release) of the left button on a control.
@@ -86,11 +89,12 @@ struct AreaRig {
     playback->AddFavorites(favoritePage);
     TfrmWinTemplate::SetMainWindow(&window.widget);
   }
-  ~AreaRig() { TfrmWinTemplate::SetModalHook({}); }
 
   TPlayList *list() const { return playback->list; }
   TFavorites *favorites() const { return playback->favorites; }
 
+  // Boxes are recorded; dialogs are played through PlayDialogsWith.
+  RecordingDesktop desktop;
   TestAppDir app{false};
   FakeEngine engine;
   FakeMainWindow window;

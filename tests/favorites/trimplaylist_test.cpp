@@ -40,7 +40,7 @@ protected:
   void open(bool favorites, const std::function<void(TfrmTrimPlayList *)> &user)
   {
     bool ran = false;
-    TfrmWinTemplate::SetModalHook([&](TfrmWinTemplate *d) {
+    PlayDialogsWith([&](TfrmWinTemplate *d) {
       ran = true;
       user(static_cast<TfrmTrimPlayList *>(d));
     });
@@ -48,7 +48,7 @@ protected:
       Press(rig.favorites()->imgDealFavoriteList);
     else
       Press(rig.list()->imgDealPlayList);
-    TfrmWinTemplate::SetModalHook({});
+    PlayDialogsWith({});
     EXPECT_TRUE(ran);
   }
   static void select(TfrmTrimPlayList *d, int row)
