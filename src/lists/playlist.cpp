@@ -6,6 +6,7 @@
 #include "lists/core/playlistfile.h"
 #include "player/listnodes.h"
 #include "widgets/lxsimage.h"
+#include "widgets/treeskin.h"
 
 #include <QBoxLayout>
 #include <QFileInfo>
@@ -43,6 +44,13 @@ TPlayList::TPlayList(QWidget *page, QObject *parent) : QObject(parent)
   tvPlayList->setSelectionMode(QAbstractItemView::SingleSelection);
   tvPlayList->setSelectionBehavior(QAbstractItemView::SelectRows);
   tvPlayList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // The list trees' skin, and the picture scroll bar of this one.
+  TreeSkinStyle skin;
+  skin.font = TreeSkinFont();
+  skin.indent = 12;
+  new TreeSkin(tvPlayList, skin);
+  pnlScroll_2 = new TreeScrollBar(tvPlayList, QStringLiteral("_2"), 2);
+  syncScrollBar = [this] { SyncTreeScrollBar(tvPlayList, pnlScroll_2); };
 
   imgDealPlayList = new tLxsimage(page);
   imgDealPlayList->setObjectName(QStringLiteral("imgDealPlayList"));

@@ -20,6 +20,7 @@ class QTreeWidgetItem;
 class QWidget;
 class tLxsimage;
 class SkinButton;
+class TreeScrollBar;
 
 class TPlayList : public QObject, public IPlayQueue {
   Q_OBJECT
@@ -29,6 +30,7 @@ public:
   explicit TPlayList(QWidget *page, QObject *parent = nullptr);
 
   QTreeWidget *tvPlayList = nullptr;
+  TreeScrollBar *pnlScroll_2 = nullptr;  // its picture scroll bar
   tLxsimage *imgDealPlayList = nullptr;
   SkinButton *dealPlayListSkin = nullptr;
 
@@ -77,7 +79,7 @@ public:
   std::function<void()> releaseActiveListTab;
   // Shows a page of the left panel's page control.
   std::function<void(int)> showListPage;
-  // Brings the list's scroll bar up to date.
+  // Brings the list's scroll bar up to date (pnlScroll_2 unless replaced).
   std::function<void()> syncScrollBar;
   // Opens the list organiser on the play list (caption "整理游戏记录", mode "1").
   std::function<void()> openOrganiser;

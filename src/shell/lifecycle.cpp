@@ -3,6 +3,7 @@
 #include "base/config.h"
 #include "base/globals.h"
 #include "base/routines.h"
+#include "catalog/channeltree.h"
 #include "lists/playback.h"
 #include "net/enginelibrary.h"
 #include "net/netroutines.h"
@@ -77,8 +78,8 @@ void StartupSequence::InitMainWindow()
   m_form->tv1->setIndentation(1);
   if (m_form->tv1->topLevelItemCount() > 0)
     m_form->tv1->scrollToItem(m_form->tv1->topLevelItem(0));
-  // 8. The recommended view.  Hook: the catalog's recommended channels are
-  // loaded into tv1 here once the channel catalog exists.
+  // 8. The recommended view (an unreadable catalog leaves tv1 empty).
+  m_form->channels->LoadChannelsById(RecommendedChannelIds);
   m_form->tbsChannel->setWindowTitle(QStringLiteral("推荐类"));
   step(QStringLiteral("LoadChannels"));
   // 9. The engine library.

@@ -1,6 +1,9 @@
 #include "shell/mainwindow.h"
 
 #include "base/globals.h"
+#include "catalog/categorybar.h"
+#include "catalog/channeltree.h"
+#include "catalog/listtabs.h"
 #include "lists/favorites.h"
 #include "lists/playback.h"
 #include "lists/playlist.h"
@@ -37,15 +40,7 @@ constexpr int kEdge = 8;
 constexpr int kLeftWidth = 200;
 constexpr int kNameHeight = 41;
 constexpr int kCommentAdsHeight = 200;
-constexpr int kTabWidth = 67;
 constexpr int kTabHeight = 41;
-
-// Category bar: base names in bar order, and the control names.
-const char *const kCategoryBases[9] = {"Homepage", "Minjie",    "Celue",   "Tiyu",  "Xiuxian",
-                                       "Yizhi",    "Zhanzheng", "Zhuanji", "Zhezhi"};
-const char *const kCategoryNames[9] = {"sbtnMain",   "sbtnMjGame", "sbtnClGame",
-                                       "sbtnTyGame", "sbtnXxGame", "sbtnYzGame",
-                                       "sbtnZzGame", "sbtnZjGame", "sbtnZhezGame"};
 
 tLxsimage *NewImage(QWidget *parent, const char *name)
 {
@@ -112,14 +107,29 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
   tray = new TTrayMenu(this);
   filter = new FrameFilter(this);
   life = new StartupSequence(this);
+  // --- Catalog: the left tabs, the channel tree, the category bar -----------
+  listTabs = new TListTabs(this, pnlTabs, pnlPlayList, this);
+  imgTuijian = listTabs->imgTuijian;
+  imgSelfSel = listTabs->imgSelfSel;
+  imgFavorite = listTabs->imgFavorite;
+  tabSkins = listTabs->tabSkins;
+  tabGroup = listTabs->tabGroup;
+  PageControl2 = listTabs->PageControl2;
+  tbsChannel = listTabs->tbsChannel;
+  tbsPlayList = listTabs->tbsPlayList;
+  tbsFavorite = listTabs->tbsFavorite;
+  channels = new TChannelTree(this, tbsChannel, wbMain, pnlwbMain, this);
+  tv1 = channels->tv1;
+  categoryBar = new TCategoryBar(this, pnlTop, channels, listTabs, wbMain, this);
+  categoryButtons = categoryBar->categoryButtons;
+  categorySkins = categoryBar->categorySkins;
+  categoryGroup = categoryBar->categoryGroup;
+  // ---------------------------------------------------------------------------
   // --- Playback and the play list -------------------------------------------
   // The play page goes on tbsPlay, the play list on tbsPlayList; the fetch
   // runs on TimerDownload.  Everything else of it lives in TPlayback.
   playback = new TPlayback(this, m_engine.get(), tbsPlay, tbsPlayList, TimerDownload, this);
-  playback->list->releaseActiveListTab = [this] {
-    if (tabGroup)
-      tabGroup->release(ActiveListTab);
-  };
+  playback->list->releaseActiveListTab = [this] { listTabs->ReleaseActiveListTab(); };
   connect(tabSkins[1], &SkinButton::pressed, playback->list, [this](Qt::MouseButton button) {
     if (button == Qt::LeftButton)
       playback->list->imgSelfSelMouseDown();
@@ -214,19 +224,6 @@ void TfrmMain::buildCaption()
   imgLogo->setGeometry(10, 15, 183, 58);
   ShowFramePicture(imgLogo, FramePiece::Logo);
 
-  for (int i = 0; i < 9; ++i) {
-    tLxsimage *b = NewImage(pnlTop, kCategoryNames[i]);
-    b->setGeometry(208 + 77 * i, 14, 76, 70);
-    b->setCursor(Qt::PointingHandCursor);
-    categoryButtons[i] = b;
-    // The home button is the selected one at start and shows it.
-    categorySkins[i] = new SkinButton(b, QString::fromLatin1(kCategoryBases[i]), SkinButton::Plain,
-                                      i == 0 ? 3 : 1);
-  }
-  categoryGroup = new SkinGroup([] { return ActiveCategory; }, this);
-  for (int i = 0; i < 9; ++i)
-    categoryGroup->add(categorySkins[i], i + 1);
-
   // Greeting labels of the sign-in, hidden until a sign-in reports.
   QFont labelFont(QStringLiteral("宋体"));
   labelFont.setPixelSize(12);
@@ -296,54 +293,14 @@ void TfrmMain::buildBody()
   pnlLeft->setAutoFillBackground(true);
   auto *left = EmptyColumn(pnlLeft);
 
-  auto *tabs = new QWidget(pnlLeft);
-  tabs->setObjectName(QStringLiteral("pnlTabs"));
-  tabs->setFixedHeight(kTabHeight);
-  ShowFrameBackground(tabs, FramePiece::TabStrip);
-  imgTuijian = NewImage(tabs, "imgTuijian");
-  imgSelfSel = NewImage(tabs, "imgSelfSel");
-  imgFavorite = NewImage(tabs, "imgFavorite");
-  const char *tabBases[3] = {"Tuijian", "Selfsel", "Favorite"};
-  tLxsimage *tabImages[3] = {imgTuijian, imgSelfSel, imgFavorite};
-  tabGroup = new SkinGroup([] { return ActiveListTab; }, this);
-  for (int i = 0; i < 3; ++i) {
-    tabImages[i]->setGeometry(kTabWidth * i, 0, kTabWidth, kTabHeight);
-    tabImages[i]->setCursor(Qt::PointingHandCursor);
-    tabSkins[i] = new SkinButton(tabImages[i], QString::fromLatin1(tabBases[i]), SkinButton::Plain,
-                                 i == 0 ? 3 : 1);
-    tabGroup->add(tabSkins[i], i + 1);
-  }
-  left->addWidget(tabs);
-
-  PageControl2 = new QStackedWidget(pnlLeft);
-  PageControl2->setObjectName(QStringLiteral("PageControl2"));
-  tbsChannel = new QWidget;
-  tbsChannel->setObjectName(QStringLiteral("tbsChannel"));
-  auto *channelLayout = EmptyColumn(tbsChannel);
-  tv1 = new QTreeWidget(tbsChannel);
-  tv1->setObjectName(QStringLiteral("tv1"));
-  tv1->setHeaderHidden(true);
-  tv1->setRootIsDecorated(false);
-  tv1->setFrameShape(QFrame::NoFrame);
-  tv1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  tv1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  tv1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  tv1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // The channel tree's Tag: 1 in the window layout; afterwards the visible
-  // row count of the last scroll-bar synchronisation.  A resize that finds
-  // it at 1 runs the expansion rule.
-  tv1->setProperty("Tag", 1);
-  channelLayout->addWidget(tv1);
-  tbsPlayList = new QWidget;
-  tbsPlayList->setObjectName(QStringLiteral("tbsPlayList"));
-  EmptyColumn(tbsPlayList);
-  tbsFavorite = new QWidget;
-  tbsFavorite->setObjectName(QStringLiteral("tbsFavorite"));
-  EmptyColumn(tbsFavorite);
-  PageControl2->addWidget(tbsChannel);
-  PageControl2->addWidget(tbsPlayList);
-  PageControl2->addWidget(tbsFavorite);
-  left->addWidget(PageControl2, 1);
+  pnlTabs = new QWidget(pnlLeft);
+  pnlTabs->setObjectName(QStringLiteral("pnlTabs"));
+  pnlTabs->setFixedHeight(kTabHeight);
+  ShowFrameBackground(pnlTabs, FramePiece::TabStrip);
+  left->addWidget(pnlTabs);
+  pnlPlayList = new QWidget(pnlLeft);
+  pnlPlayList->setObjectName(QStringLiteral("pnlPlayList"));
+  left->addWidget(pnlPlayList, 1);
 
   pnlCommentAds = new QWidget(pnlLeft);
   pnlCommentAds->setObjectName(QStringLiteral("pnlCommentAds"));

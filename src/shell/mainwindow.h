@@ -31,6 +31,9 @@ class TTrayMenu;
 class FrameFilter;
 class StartupSequence;
 class TPlayback;
+class TChannelTree;
+class TCategoryBar;
+class TListTabs;
 class IEngine;
 
 class TfrmMain : public QWidget, public IMainWindow {
@@ -57,8 +60,9 @@ public:
   QLabel *lblOnlineUser = nullptr;  // sign-in greeting, hidden at start
   QLabel *lblLogin = nullptr;       // "登录", hidden at start
   QLabel *lblReg = nullptr;         // "免费注册", hidden at start
-  // The category bar, in bar order: sbtnMain, sbtnMjGame, sbtnClGame,
-  // sbtnTyGame, sbtnXxGame, sbtnYzGame, sbtnZzGame, sbtnZjGame, sbtnZhezGame.
+  // The category bar (built by categoryBar), in bar order: sbtnMain,
+  // sbtnMjGame, sbtnClGame, sbtnTyGame, sbtnXxGame, sbtnYzGame, sbtnZzGame,
+  // sbtnZjGame, sbtnZhezGame.
   std::array<tLxsimage *, 9> categoryButtons{};
   std::array<SkinButton *, 9> categorySkins{};
   SkinGroup *categoryGroup = nullptr;  // keyed by ActiveCategory
@@ -76,6 +80,8 @@ public:
   tLxsimage *imgRightBorder = nullptr;
   tLxsimage *limgFenge = nullptr;   // divider, 2 wide
   QWidget *pnlLeft = nullptr;       // 200 wide
+  QWidget *pnlTabs = nullptr;       // strip of the left tabs (built by listTabs)
+  QWidget *pnlPlayList = nullptr;   // holds PageControl2 (built by listTabs)
   tLxsimage *imgTuijian = nullptr;  // left tabs, 67 x 41 each
   tLxsimage *imgSelfSel = nullptr;
   tLxsimage *imgFavorite = nullptr;
@@ -83,7 +89,7 @@ public:
   SkinGroup *tabGroup = nullptr;  // keyed by ActiveListTab
   QStackedWidget *PageControl2 = nullptr;
   QWidget *tbsChannel = nullptr;     // page 0; its windowTitle is the tab caption
-  QTreeWidget *tv1 = nullptr;        // channel tree; property "Tag" starts at 1
+  QTreeWidget *tv1 = nullptr;        // channel tree (channels); "Tag" starts at 1
   QWidget *tbsPlayList = nullptr;    // page 1: empty, with a QVBoxLayout
   QWidget *tbsFavorite = nullptr;    // page 2: empty, with a QVBoxLayout
   QWidget *pnlCommentAds = nullptr;  // 200 high, bottom of pnlLeft; QVBoxLayout
@@ -122,6 +128,11 @@ public:
   StartupSequence *life = nullptr;
   // Playback and the play list (play page, list page, fetch): player/playback.h
   TPlayback *playback = nullptr;
+  // The catalog: the left tabs and PageControl2, the channel tree tv1, the
+  // category bar.  catalog/listtabs.h, channeltree.h, categorybar.h
+  TListTabs *listTabs = nullptr;
+  TChannelTree *channels = nullptr;
+  TCategoryBar *categoryBar = nullptr;
   // The engine library.
   IEngine *engine() const;
 

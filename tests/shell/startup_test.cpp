@@ -2,6 +2,7 @@
 // the start count rules of the first showing, the hidden start, destruction,
 // and the two message channels.
 #include "uitest.h"
+#include "waitfor.h"
 
 #include "base/routines.h"
 #include "shell/tray.h"
@@ -14,6 +15,7 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWebEngineView>
 
 using StartupTest = MainWindowTest;
@@ -221,4 +223,35 @@ TEST_F(StartupTest, QuitTimerEndsTheProgramHalfASecondLater)
   EXPECT_TRUE(ending.wait(3000));
   EXPECT_EQ(ending.count(), 1);
   EXPECT_FALSE(w.Timer1->isActive());
+}
+
+TEST_F(StartupTest, CreationFillsTheChannelTreeWithTheRecommendedView)
+{
+  LoadConfig();
+  ASSERT_EQ(CatalogVersion, QStringLiteral("100093"));
+  // No portal here: channel pages do not answer.
+  ResourceBaseUrl = QStringLiteral("http://127.0.0.1:1/hl/");
+  QDir().mkpath(dir_ + QStringLiteral("Resource/xml"));
+  QFile catalog(dir_ + QStringLiteral("Resource/xml/100093.xml"));
+  ASSERT_TRUE(catalog.open(QIODevice::WriteOnly));
+  catalog.write("<channels>"
+                "<c><id>070814</id><pid>0708</pid><name>精选</name><num>2</num><type>1</type></c>"
+                "<c><id>070201</id><pid>0702</pid><name>跑跳</name><num>3</num><type>1</type></c>"
+                "<c><id>070102</id><pid>0701</pid><name>儿歌</name><num>0</num><type>2</type></c>"
+                "</channels>");
+  catalog.close();
+  TfrmMain &w = Window();
+  w.life->FormCreate();
+  ASSERT_EQ(w.tv1->topLevelItemCount(), 2);
+  EXPECT_EQ(w.tv1->topLevelItem(0)->text(0), QStringLiteral("精选(2)"));
+  EXPECT_EQ(w.tv1->topLevelItem(1)->text(0), QStringLiteral("儿歌(0)"));
+
+  // A category button of the window replaces the list with its category.
+  ScopedDialogRecorder dialogs;
+  QTest::mouseClick(w.categoryButtons[1], Qt::LeftButton);
+  EXPECT_EQ(ActiveCategory, 2);
+  ASSERT_EQ(w.tv1->topLevelItemCount(), 1);
+  EXPECT_EQ(w.tv1->topLevelItem(0)->text(0), QStringLiteral("跑跳(3)"));
+  EXPECT_TRUE(WaitFor([&] { return !dialogs.infoTexts().isEmpty(); }, 30000));
+  EXPECT_EQ(dialogs.infoTexts(), QStringList{QStringLiteral("页面打开失败,请稍候重试。")});
 }
