@@ -1,6 +1,7 @@
 #include "shell/mainwindow.h"
 
 #include "base/globals.h"
+#include "catalog/portalbrowser.h"
 #include "lists/playback.h"
 #include "lists/playlist.h"
 #include "shell/frame.h"
@@ -123,6 +124,10 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
     if (button == Qt::LeftButton)
       playback->list->imgSelfSelMouseDown();
   });
+  // --- Portal browser: wbMain's page and its link commands --------------------
+  // The download area is not connected yet (null: a download command reports
+  // that it could not be queued).
+  portal = new TPortalBrowser(this, wbMain, PageControl1, playback, nullptr, this);
   // ---------------------------------------------------------------------------
 
   connect(Timer1, &QTimer::timeout, frame, [this] {

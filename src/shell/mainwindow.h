@@ -31,6 +31,7 @@ class TTrayMenu;
 class FrameFilter;
 class StartupSequence;
 class TPlayback;
+class TPortalBrowser;
 class IEngine;
 
 class TfrmMain : public QWidget, public IMainWindow {
@@ -122,6 +123,8 @@ public:
   StartupSequence *life = nullptr;
   // Playback and the play list (play page, list page, fetch): player/playback.h
   TPlayback *playback = nullptr;
+  // The portal browser (wbMain's page, link commands): catalog/portalbrowser.h
+  TPortalBrowser *portal = nullptr;
   // The engine library.
   IEngine *engine() const;
 
