@@ -97,8 +97,8 @@ QWebEnginePage *TPortalPage::createWindow(WebWindowType)
 }
 
 TPortalBrowser::TPortalBrowser(IMainWindow *window, QWebEngineView *view,
-                               QStackedWidget *pageControl, TPlayback *playback,
-                               IDownloads *downloads, QObject *parent)
+                               QStackedWidget *pageControl, QWidget *buttonBar,
+                               TPlayback *playback, IDownloads *downloads, QObject *parent)
     : QObject(parent), wbMain(view), m_window(window), m_pages(pageControl), m_playback(playback),
       m_downloads(downloads)
 {
@@ -107,14 +107,25 @@ TPortalBrowser::TPortalBrowser(IMainWindow *window, QWebEngineView *view,
   page = new TPortalPage(this, wbMain);
   wbMain->setPage(page);
 
-  // The strip with the two page/play buttons, above the page view.
-  QWidget *holder = wbMain->parentWidget();
-  pnlPageButtons = new QWidget(holder);
-  pnlPageButtons->setObjectName(QStringLiteral("pnlPageButtons"));
-  pnlPageButtons->setFixedHeight(32);
-  auto *row = new QHBoxLayout(pnlPageButtons);
-  row->setContentsMargins(6, 2, 6, 2);
-  row->setSpacing(4);
+  // The two page/play buttons go at the front of the bar above the page
+  // control (both pages); without one they get a strip of their own above
+  // the page view.
+  auto *bar = buttonBar ? qobject_cast<QBoxLayout *>(buttonBar->layout()) : nullptr;
+  if (bar) {
+    pnlPageButtons = buttonBar;
+  } else {
+    QWidget *holder = wbMain->parentWidget();
+    pnlPageButtons = new QWidget(holder);
+    pnlPageButtons->setObjectName(QStringLiteral("pnlPageButtons"));
+    pnlPageButtons->setFixedHeight(32);
+    auto *row = new QHBoxLayout(pnlPageButtons);
+    row->setContentsMargins(6, 2, 6, 2);
+    row->setSpacing(4);
+    row->addStretch(1);
+    bar = row;
+    if (auto *column = holder ? qobject_cast<QBoxLayout *>(holder->layout()) : nullptr)
+      column->insertWidget(0, pnlPageButtons);
+  }
   limgBack = new tLxsimage(pnlPageButtons);
   limgBack->setObjectName(QStringLiteral("limgBack"));
   limgBack->setToolTip(QStringLiteral("返回列表窗口"));
@@ -123,11 +134,8 @@ TPortalBrowser::TPortalBrowser(IMainWindow *window, QWebEngineView *view,
   limgForward->setObjectName(QStringLiteral("limgForward"));
   limgForward->setToolTip(QStringLiteral("进入游戏窗口"));
   limgForward->setFixedSize(64, 28);
-  row->addWidget(limgBack);
-  row->addWidget(limgForward);
-  row->addStretch(1);
-  if (auto *column = holder ? qobject_cast<QBoxLayout *>(holder->layout()) : nullptr)
-    column->insertWidget(0, pnlPageButtons);
+  bar->insertWidget(0, limgBack);
+  bar->insertWidget(1, limgForward);
   backSkin = new SkinButton(limgBack, QStringLiteral("Back"), SkinButton::HasUnavailable, 0);
   forwardSkin =
       new SkinButton(limgForward, QStringLiteral("Forward"), SkinButton::HasUnavailable, 1);

@@ -43,16 +43,18 @@ private:
 class TPortalBrowser : public QObject {
   Q_OBJECT
 public:
-  // `wbMain` is the view on page 0 of `pageControl` (PageControl1); its
-  // parent's box layout gets the button strip above it.  `downloads` may be
-  // null until the download area exists (a download command then reports
-  // that it could not be queued).
+  // `wbMain` is the view on page 0 of `pageControl` (PageControl1).
+  // limgBack and limgForward go at the front of `buttonBar`'s box layout (the
+  // bar above the page control); with no bar they get a strip of their own
+  // above wbMain.  `downloads` may be null until the download area exists (a
+  // download command then reports that it could not be queued).
   TPortalBrowser(IMainWindow *window, QWebEngineView *wbMain, QStackedWidget *pageControl,
-                 TPlayback *playback, IDownloads *downloads, QObject *parent);
+                 QWidget *buttonBar, TPlayback *playback, IDownloads *downloads,
+                 QObject *parent);
 
   QWebEngineView *wbMain = nullptr;
   TPortalPage *page = nullptr;
-  QWidget *pnlPageButtons = nullptr;  // the strip above wbMain
+  QWidget *pnlPageButtons = nullptr;  // the bar that holds the two buttons
   tLxsimage *limgBack = nullptr;      // "返回列表窗口"
   tLxsimage *limgForward = nullptr;   // "进入游戏窗口"
   SkinButton *backSkin = nullptr, *forwardSkin = nullptr;

@@ -175,7 +175,7 @@ protected:
     rig.exitPanel->hide();
     timer = new QTimer(window.get());
     playback = new TPlayback(&rig, &engine, playPage, listPage, timer, window.get());
-    portal = new TPortalBrowser(&rig, view, rig.pages, playback, &downloads, window.get());
+    portal = new TPortalBrowser(&rig, view, rig.pages, nullptr, playback, &downloads, window.get());
     portal->openExternal = [this](const QUrl &u) { external << u; };
     QObject::connect(portal, &TPortalBrowser::navigationInspected,
                      [this](const QString &a, bool c) {
