@@ -3,6 +3,7 @@
 // new window end in the play list with the first item playing, and no
 // command address ever reaches the server.
 #include "fakeengine.h"
+#include "portalprocess.h"
 #include "testappdir.h"
 #include "waitfor.h"
 
@@ -336,6 +337,34 @@ TEST_F(PortalBrowser, NewWindowCommandPlaysAndOtherNewWindowsOpenOutside)
   EXPECT_FALSE(server.wasAsked("/elsewhere.html"));
   for (QWidget *w : QApplication::topLevelWidgets())
     EXPECT_TRUE(w == window.get() || !w->isVisible()) << w->metaObject()->className();
+}
+
+// The stand-in portal's own channel page: its first game tile.
+TEST_F(PortalBrowser, GameClickedInAPortalChannelPagePlays)
+{
+  QTemporaryDir data;
+  PortalProcess portalServer;
+  ASSERT_TRUE(portalServer.start(QStringLiteral(KESTROVA_PORTAL_EXE), data.path(),
+                                 AppDir + "Config/platform.ini"))
+      << portalServer.error().toStdString();
+  ScopedDialogRecorder boxes;
+  const QString channel = portalServer.base() + "/hl/100093_DL/all/07/0702/070202/5/1.html";
+  ASSERT_TRUE(Load(channel));
+  const QVariantList at =
+      Js("(function(){var r=document.querySelector('a.pic').getBoundingClientRect();"
+         "return [r.left+r.width/2, r.top+r.height/2];})()")
+          .toList();
+  ASSERT_EQ(at.size(), 2);
+  const QPoint p(int(at[0].toDouble()), int(at[1].toDouble()));
+  QTest::mouseClick(view->focusProxy() ? view->focusProxy() : view, Qt::LeftButton, Qt::NoModifier,
+                    p);
+  ASSERT_TRUE(WaitFor([&] { return CurrentItem && FetchStartedFor(129); }, 15000));
+  EXPECT_EQ(ListIds(), QStringList{"129"});
+  EXPECT_EQ(CurrentItem->name, "喂小鱼");
+  EXPECT_EQ(CurrentItem->pid, "0701");  // the current channel's
+  EXPECT_EQ(rig.pages->currentIndex(), 1);
+  EXPECT_EQ(view->url(), QUrl(channel));
+  EXPECT_TRUE(boxes.infoTexts().isEmpty());
 }
 
 // Download commands, asked of the handler directly.
