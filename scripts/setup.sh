@@ -11,6 +11,7 @@ packages=(
   xvfb xauth libgl1-mesa-dri gstreamer1.0-plugins-good gstreamer1.0-libav
   fonts-wqy-zenhei haxe ffmpeg curl libjs-jquery
   xdotool trayer
+  clang libclang-rt-14-dev
 )
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 

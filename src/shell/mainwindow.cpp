@@ -5,6 +5,7 @@
 #include "catalog/channeltree.h"
 #include "catalog/listtabs.h"
 #include "lists/favorites.h"
+#include "catalog/portalbrowser.h"
 #include "lists/playback.h"
 #include "lists/playlist.h"
 #include "shell/frame.h"
@@ -140,6 +141,10 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
     if (button == Qt::LeftButton)
       playback->favorites->imgFavoriteMouseDown();
   });
+  // --- Portal browser: wbMain's page and its link commands --------------------
+  // The download area is not connected yet (null: a download command reports
+  // that it could not be queued).
+  portal = new TPortalBrowser(this, wbMain, PageControl1, pnlName, playback, nullptr, this);
   // ---------------------------------------------------------------------------
 
   connect(Timer1, &QTimer::timeout, frame, [this] {
@@ -317,7 +322,7 @@ void TfrmMain::buildBody()
   pnlName->setFixedHeight(kNameHeight);
   ShowFrameBackground(pnlName, FramePiece::NameBar);
   auto *nameRow = new QHBoxLayout(pnlName);
-  nameRow->setContentsMargins(8, 8, 12, 8);
+  nameRow->setContentsMargins(8, 6, 12, 7);  // room for the 28-high page/play buttons
   nameRow->setSpacing(6);
   nameRow->addStretch(1);
   edtkey = new QLineEdit(pnlName);

@@ -34,6 +34,7 @@ class TPlayback;
 class TChannelTree;
 class TCategoryBar;
 class TListTabs;
+class TPortalBrowser;
 class IEngine;
 
 class TfrmMain : public QWidget, public IMainWindow {
@@ -133,6 +134,8 @@ public:
   TListTabs *listTabs = nullptr;
   TChannelTree *channels = nullptr;
   TCategoryBar *categoryBar = nullptr;
+  // The portal browser (wbMain's page, link commands): catalog/portalbrowser.h
+  TPortalBrowser *portal = nullptr;
   // The engine library.
   IEngine *engine() const;
 
