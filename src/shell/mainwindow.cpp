@@ -1,6 +1,7 @@
 #include "shell/mainwindow.h"
 
 #include "base/globals.h"
+#include "catalog/searchbox.h"
 #include "lists/playback.h"
 #include "lists/playlist.h"
 #include "shell/frame.h"
@@ -123,6 +124,10 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
     if (button == Qt::LeftButton)
       playback->list->imgSelfSelMouseDown();
   });
+  // ---------------------------------------------------------------------------
+  // --- Search box (edtkey and imgSearch at the end of pnlName) ---------------
+  search = new TSearchBox(pnlName, this, wbMain);
+  edtkey = search->edtkey;
   // ---------------------------------------------------------------------------
 
   connect(Timer1, &QTimer::timeout, frame, [this] {
@@ -345,10 +350,6 @@ void TfrmMain::buildBody()
   nameRow->setContentsMargins(8, 8, 12, 8);
   nameRow->setSpacing(6);
   nameRow->addStretch(1);
-  edtkey = new QLineEdit(pnlName);
-  edtkey->setObjectName(QStringLiteral("edtkey"));
-  edtkey->setFixedWidth(180);
-  nameRow->addWidget(edtkey);
   middle->addWidget(pnlName);
 
   pnlPages = new QWidget(pnlMiddle);

@@ -31,6 +31,7 @@ class TTrayMenu;
 class FrameFilter;
 class StartupSequence;
 class TPlayback;
+class TSearchBox;
 class IEngine;
 
 class TfrmMain : public QWidget, public IMainWindow {
@@ -89,7 +90,7 @@ public:
   QWidget *pnlCommentAds = nullptr;  // 200 high, bottom of pnlLeft; QVBoxLayout
   QWidget *pnlMiddle = nullptr;
   QWidget *pnlName = nullptr;   // 41 high; QHBoxLayout
-  QLineEdit *edtkey = nullptr;  // search box
+  QLineEdit *edtkey = nullptr;  // search box, built by TSearchBox
   QWidget *pnlPages = nullptr;  // PageControl1's parent
   QStackedWidget *PageControl1 = nullptr;
   QWidget *tbsPage = nullptr;        // page 0 "页面"
@@ -122,6 +123,8 @@ public:
   StartupSequence *life = nullptr;
   // Playback and the play list (play page, list page, fetch): player/playback.h
   TPlayback *playback = nullptr;
+  // The search box edtkey and its magnifier: catalog/searchbox.h
+  TSearchBox *search = nullptr;
   // The engine library.
   IEngine *engine() const;
 
