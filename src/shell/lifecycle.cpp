@@ -4,6 +4,7 @@
 #include "base/globals.h"
 #include "base/routines.h"
 #include "catalog/channeltree.h"
+#include "catalog/searchbox.h"
 #include "lists/playback.h"
 #include "net/enginelibrary.h"
 #include "net/netroutines.h"
@@ -71,7 +72,7 @@ void StartupSequence::InitMainWindow()
   m_form->tray->AddTrayIcon();
   m_form->filter->install();
   // 5. The search prompt.
-  m_form->edtkey->setText(SearchPrompt);
+  m_form->search->Init();
   // 6, 7. Pages are switched by the program; page 0 of each.
   m_form->PageControl1->setCurrentIndex(0);
   m_form->PageControl2->setCurrentIndex(0);

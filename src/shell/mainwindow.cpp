@@ -6,6 +6,7 @@
 #include "catalog/listtabs.h"
 #include "lists/favorites.h"
 #include "catalog/portalbrowser.h"
+#include "catalog/searchbox.h"
 #include "lists/playback.h"
 #include "lists/playlist.h"
 #include "shell/frame.h"
@@ -145,6 +146,10 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
   // The download area is not connected yet (null: a download command reports
   // that it could not be queued).
   portal = new TPortalBrowser(this, wbMain, PageControl1, pnlName, playback, nullptr, this);
+  // ---------------------------------------------------------------------------
+  // --- Search box (edtkey and imgSearch at the end of pnlName) ---------------
+  search = new TSearchBox(pnlName, this, wbMain);
+  edtkey = search->edtkey;
   // ---------------------------------------------------------------------------
 
   connect(Timer1, &QTimer::timeout, frame, [this] {
@@ -325,10 +330,6 @@ void TfrmMain::buildBody()
   nameRow->setContentsMargins(8, 6, 12, 7);  // room for the 28-high page/play buttons
   nameRow->setSpacing(6);
   nameRow->addStretch(1);
-  edtkey = new QLineEdit(pnlName);
-  edtkey->setObjectName(QStringLiteral("edtkey"));
-  edtkey->setFixedWidth(180);
-  nameRow->addWidget(edtkey);
   middle->addWidget(pnlName);
 
   pnlPages = new QWidget(pnlMiddle);

@@ -35,6 +35,7 @@ class TChannelTree;
 class TCategoryBar;
 class TListTabs;
 class TPortalBrowser;
+class TSearchBox;
 class IEngine;
 
 class TfrmMain : public QWidget, public IMainWindow {
@@ -96,7 +97,7 @@ public:
   QWidget *pnlCommentAds = nullptr;  // 200 high, bottom of pnlLeft; QVBoxLayout
   QWidget *pnlMiddle = nullptr;
   QWidget *pnlName = nullptr;   // 41 high; QHBoxLayout
-  QLineEdit *edtkey = nullptr;  // search box
+  QLineEdit *edtkey = nullptr;  // search box, built by TSearchBox
   QWidget *pnlPages = nullptr;  // PageControl1's parent
   QStackedWidget *PageControl1 = nullptr;
   QWidget *tbsPage = nullptr;        // page 0 "页面"
@@ -136,6 +137,8 @@ public:
   TCategoryBar *categoryBar = nullptr;
   // The portal browser (wbMain's page, link commands): catalog/portalbrowser.h
   TPortalBrowser *portal = nullptr;
+  // The search box edtkey and its magnifier: catalog/searchbox.h
+  TSearchBox *search = nullptr;
   // The engine library.
   IEngine *engine() const;
 

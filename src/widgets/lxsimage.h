@@ -22,6 +22,7 @@
 //   icons          AppIcon (64 x 64), ProgramIcon (65 x 57), and 16 x 16:
 //                  IconAbout IconAdvice IconFriends IconSettings IconWebsite
 //                  IconFolder IconExit IconRestore
+//   search box     SearchGlass (20 x 19), the magnifier beside edtkey
 //   list trees     TvBg TvBg2 (200 x 36), TreeMarker (16 x 16), ScrollTop
 //                  ScrollMiddle ScrollBottom (track, 13 wide; caps 9 high),
 //                  ScrollThumbTop ScrollThumbMiddle ScrollThumbBottom (caps 3

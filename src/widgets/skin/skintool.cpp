@@ -539,6 +539,19 @@ void DrawAll()
   for (const SmallIcon &i : icons)
     AddPicture(i.name, {16, 16},
                [&](QPainter &p) { DrawIcon(p, i.icon, QRectF(0.5, 0.5, 15, 15), i.colour); });
+
+  // The magnifier beside the search box (20 x 19): a blue lens with a white
+  // glint and a dark handle.
+  AddPicture("SearchGlass", {20, 19}, [&](QPainter &p) {
+    p.setPen(QPen(QColor(70, 86, 110), 3.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(12.5, 12), QPointF(17.5, 17));
+    p.setPen(QPen(QColor(40, 120, 200), 2));
+    p.setBrush(QColor(225, 242, 255));
+    p.drawEllipse(QPointF(8, 7.5), 5.8, 5.8);
+    p.setPen(QPen(Qt::white, 1.4, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(4.6, 4.1, 6.8, 6.8), 100 * 16, 70 * 16);
+  });
 }
 
 bool WriteAll(const QString &dir)
