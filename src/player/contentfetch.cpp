@@ -148,8 +148,11 @@ void TContentFetch::PrefetchNext(QTreeWidget *playList)
 
 void TContentFetch::TaskEndCallback(int id, int percent)
 {
-  if (belongsToDownloadWindow && belongsToDownloadWindow(id))
+  if (belongsToDownloadWindow && belongsToDownloadWindow(id)) {
+    if (downloadWindowTaskEnd)
+      downloadWindowTaskEnd(id, percent);
     return;
+  }
   if (percent < 100) {
     auto stopped = m_stoppedReports.find(id);
     if (stopped != m_stoppedReports.end()) {
