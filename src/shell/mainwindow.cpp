@@ -1,6 +1,7 @@
 #include "shell/mainwindow.h"
 
 #include "base/globals.h"
+#include "download/downloadarea.h"
 #include "lists/playback.h"
 #include "lists/playlist.h"
 #include "shell/frame.h"
@@ -123,6 +124,9 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
     if (button == Qt::LeftButton)
       playback->list->imgSelfSelMouseDown();
   });
+  // ---------------------------------------------------------------------------
+  // --- Downloads: the download window, the play page's download button ------
+  downloads = new TDownloadArea(this, m_engine.get(), playback->fetch, playback->host, this);
   // ---------------------------------------------------------------------------
 
   connect(Timer1, &QTimer::timeout, frame, [this] {

@@ -31,6 +31,7 @@ class TTrayMenu;
 class FrameFilter;
 class StartupSequence;
 class TPlayback;
+class TDownloadArea;
 class IEngine;
 
 class TfrmMain : public QWidget, public IMainWindow {
@@ -122,6 +123,9 @@ public:
   StartupSequence *life = nullptr;
   // Playback and the play list (play page, list page, fetch): player/playback.h
   TPlayback *playback = nullptr;
+  // The download window and the download button: download/downloadarea.h
+  // (the program's IDownloads).
+  TDownloadArea *downloads = nullptr;
   // The engine library.
   IEngine *engine() const;
 
