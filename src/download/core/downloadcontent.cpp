@@ -3,15 +3,19 @@
 #include "net/enginelibrary.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QTimer>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <curl/curl.h>
 
 namespace {
 
 struct Sink {
-  QSaveFile *file;
+  QFile *file;
   const std::atomic<bool> *stop;
   qint64 written = 0;
   bool writeFailed = false;
@@ -87,18 +91,29 @@ void TDownloadContent::run()
     m_result = result;
     return;
   }
-  QSaveFile file(m_target);
-  file.setDirectWriteFallback(false);
-  if (!file.open(QIODevice::WriteOnly)) {
+  // The body goes to "<target>.<8 hex>.part" beside the target; the rename
+  // onto the target replaces it in one step.
+  QFile file;
+  for (int attempt = 0; attempt < 8 && !file.isOpen(); ++attempt) {
+    file.setFileName(
+        m_target +
+        QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0')));
+    file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+  }
+  if (!file.isOpen()) {
     result.error = file.errorString();
     m_result = result;
     return;
   }
+  const auto discard = [&file] {
+    file.close();
+    file.remove();
+  };
 
   Sink sink{&file, &m_stop};
   CURL *curl = curl_easy_init();
   if (!curl) {
-    file.cancelWriting();
+    discard();
     result.error = QStringLiteral("no HTTP client");
     m_result = result;
     return;
@@ -140,12 +155,21 @@ void TDownloadContent::run()
     result.error = QStringLiteral("short body");
   }
   if (!result.error.isEmpty()) {
-    file.cancelWriting();
+    discard();
     m_result = result;
     return;
   }
-  if (!file.commit()) {
+  file.close();
+  if (file.error() != QFileDevice::NoError) {
     result.error = file.errorString();
+    file.remove();
+    m_result = result;
+    return;
+  }
+  if (::rename(QFile::encodeName(file.fileName()).constData(),
+               QFile::encodeName(m_target).constData()) != 0) {
+    result.error = QString::fromLocal8Bit(std::strerror(errno));
+    file.remove();
     m_result = result;
     return;
   }
