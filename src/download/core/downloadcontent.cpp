@@ -98,7 +98,7 @@ void TDownloadContent::run()
     file.setFileName(
         m_target +
         QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0')));
-    file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
   }
   if (!file.isOpen()) {
     result.error = file.errorString();
@@ -128,7 +128,7 @@ void TDownloadContent::run()
   // moving ends.
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 120L);
-  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 256L * 1024L);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 1024L * 1024L);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckStop);
