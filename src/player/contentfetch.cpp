@@ -150,8 +150,11 @@ void TContentFetch::PrefetchNext(QTreeWidget *playList)
 
 void TContentFetch::TaskEndCallback(int id, int percent)
 {
-  if (belongsToDownloadWindow && belongsToDownloadWindow(id))
+  if (belongsToDownloadWindow && belongsToDownloadWindow(id)) {
+    if (downloadWindowTaskEnd)
+      downloadWindowTaskEnd(id, percent);
     return;
+  }
   // Every task this fetch started reports its end once, whatever made it end;
   // the oldest task of an id ends first.
   auto running = m_running.find(id);

@@ -55,6 +55,8 @@ public:
   // Whether a task-end report belongs to the download window (its task is
   // the one shown there); such reports are left to it.
   std::function<bool(int id)> belongsToDownloadWindow;
+  // Where those reports go.
+  std::function<void(int id, int percent)> downloadWindowTaskEnd;
 
 Q_SIGNALS:
   // What happened, for whoever draws it (the player host, the play list).

@@ -1,6 +1,7 @@
 #include "player/playerhost.h"
 
 #include "base/globals.h"
+#include "base/routines.h"
 #include "player/audioplayer.h"
 #include "player/contentfetch.h"
 #include "player/flashview.h"
@@ -10,7 +11,9 @@
 #include "widgets/lxsimage.h"
 
 #include <QBoxLayout>
+#include <QDesktopServices>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -20,6 +23,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <stdexcept>
 
 namespace {
 
@@ -91,6 +95,11 @@ TPlayerHost::TPlayerHost(const TPlayerWindow &window, QWidget *parent)
       imgFullScreenMouseDown();
   });
 
+  connect(downloadSkin, &SkinButton::pressed, this, [this](Qt::MouseButton b) {
+    if (b == Qt::LeftButton)
+      imgDownloadMouseDown();
+  });
+
   if (QWidget *exitPanel = m_window.pnlExitFullScreen) {
     imgExitFullScreen = NewButton(exitPanel, "imgExitFullScreen", QStringLiteral("退出全屏"));
     imgExitFullScreen->setGeometry(0, 0, exitPanel->width(), exitPanel->height());
@@ -134,6 +143,43 @@ void TPlayerHost::ShowPlayStatus(int code)
   f.setBold(false);
   lblStatus->setFont(f);
   lblStatus->setText(text);
+}
+
+void TPlayerHost::imgDownloadMouseDown()
+{
+  downloadSkin->showState(3);
+  const TKsvPlayPtr item = CurrentItem;
+  if (!item) {
+    ShowInfoBox(QStringLiteral("没有当前正在玩的游戏。"), window());
+    return;
+  }
+  const QString failed =
+      QStringLiteral("启动下载界面异常,请稍后重试。\n\r或请通过“意见反馈”给我们反馈。");
+  const QString fileName = SpacedName(item->name + TypeToExtension(item->type));
+  // A name that is not a single file name in the download folder is never
+  // looked up there, nor queued.
+  if (!IsSafeFileName(fileName) || DownloadDir.isEmpty()) {
+    ShowInfoBox(failed, window());
+    return;
+  }
+  if (QFileInfo::exists(DownloadDir + fileName)) {
+    if (AskYesNo(QStringLiteral("该文件本机已存在, 是否要打开文件所在文件夹?"), window())) {
+      if (openFolder)
+        openFolder(DownloadDir);
+      else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(DownloadDir));
+    }
+    return;
+  }
+  try {
+    if (item->address.isEmpty())
+      item->address = ContentAddress(*item);
+    if (!addDownloadRow || item->address.isEmpty())
+      throw std::runtime_error("no download manager");
+    addDownloadRow(fileName, item->id, item->address);
+  } catch (const std::exception &) {
+    ShowInfoBox(failed, window());
+  }
 }
 
 void TPlayerHost::setDownloadButton(bool enabled, const QString &hint)
@@ -340,6 +386,11 @@ void TPlayerHost::enterFullScreen()
   ShockwaveFlash1->setGeometry(0, 0, win->width(), win->height());
   ShockwaveFlash1->show();
   ShockwaveFlash1->raise();
+  connect(downloadSkin, &SkinButton::pressed, this, [this](Qt::MouseButton b) {
+    if (b == Qt::LeftButton)
+      imgDownloadMouseDown();
+  });
+
   if (QWidget *exitPanel = m_window.pnlExitFullScreen) {
     exitPanel->move(0, 0);
     exitPanel->show();

@@ -92,6 +92,15 @@ public:
   void ReleaseMediaPlayer();
   TAudioPlayer *audioPlayer() const { return m_audio; }
 
+  // The download button: queues CurrentItem with the download manager.
+  void imgDownloadMouseDown();
+  // What the download button needs of the download manager, which sets
+  // them: queue a row (throws std::exception when it cannot), and show a
+  // folder in the file browser.
+  std::function<void(const QString &fileName, const QString &id, const QString &address)>
+      addDownloadRow;
+  std::function<void(const QString &folder)> openFolder;
+
   // Enables or disables the download button (with its hint).
   void setDownloadButton(bool enabled, const QString &hint);
   // The status label's text colour: magenta while fetching, normal after.

@@ -5,6 +5,7 @@
 #include "base/routines.h"
 #include "catalog/channeltree.h"
 #include "catalog/searchbox.h"
+#include "download/downloadarea.h"
 #include "lists/playback.h"
 #include "net/enginelibrary.h"
 #include "net/netroutines.h"
@@ -159,6 +160,12 @@ void StartupSequence::FormDestroy()
   // The hidden audio player is released.
   try {
     m_form->playback->Shutdown();
+  } catch (...) {
+  }
+  // The download window closes and its transfer stops while the engine runs.
+  try {
+    if (m_form->downloads)
+      m_form->downloads->Shutdown();
   } catch (...) {
   }
   try {

@@ -7,6 +7,7 @@
 #include "lists/favorites.h"
 #include "catalog/portalbrowser.h"
 #include "catalog/searchbox.h"
+#include "download/downloadarea.h"
 #include "lists/playback.h"
 #include "lists/playlist.h"
 #include "shell/frame.h"
@@ -142,11 +143,10 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
     if (button == Qt::LeftButton)
       playback->favorites->imgFavoriteMouseDown();
   });
+  // --- Downloads: the download window, the play page's download button ------
+  downloads = new TDownloadArea(this, m_engine.get(), playback->fetch, playback->host, this);
   // --- Portal browser: wbMain's page and its link commands --------------------
-  // The download area is not connected yet (null: a download command reports
-  // that it could not be queued).
-  portal = new TPortalBrowser(this, wbMain, PageControl1, pnlName, playback, nullptr, this);
-  // ---------------------------------------------------------------------------
+  portal = new TPortalBrowser(this, wbMain, PageControl1, pnlName, playback, downloads, this);
   // --- Search box (edtkey and imgSearch at the end of pnlName) ---------------
   search = new TSearchBox(pnlName, this, wbMain);
   edtkey = search->edtkey;

@@ -36,6 +36,7 @@ class TCategoryBar;
 class TListTabs;
 class TPortalBrowser;
 class TSearchBox;
+class TDownloadArea;
 class IEngine;
 
 class TfrmMain : public QWidget, public IMainWindow {
@@ -139,6 +140,9 @@ public:
   TPortalBrowser *portal = nullptr;
   // The search box edtkey and its magnifier: catalog/searchbox.h
   TSearchBox *search = nullptr;
+  // The download window and the download button: download/downloadarea.h
+  // (the program's IDownloads).
+  TDownloadArea *downloads = nullptr;
   // The engine library.
   IEngine *engine() const;
 
