@@ -156,10 +156,8 @@ bool IsCatalogDocument(const QByteArray &document)
   return !reader.hasError() && root && record;
 }
 
-bool FetchCatalog(const QString &address, const QString &destination, std::int32_t version,
-                  QString *error)
+bool FetchCatalogBody(const QString &address, QByteArray *body, QString *error)
 {
-  QByteArray body;
   const QString lower = address.trimmed().toLower();
   if (lower.startsWith(QStringLiteral("http://")) || lower.startsWith(QStringLiteral("https://"))) {
     const HttpResponse response = HttpGet(address.trimmed());
@@ -170,16 +168,21 @@ bool FetchCatalog(const QString &address, const QString &destination, std::int32
                    : QStringLiteral("%1: %2").arg(address, response.error));
       return false;
     }
-    body = response.body;
-  } else {
-    QFile in(address);
-    if (!in.open(QIODevice::ReadOnly)) {
-      SetError(error, QStringLiteral("cannot read %1: %2").arg(address, in.errorString()));
-      return false;
-    }
-    body = in.readAll();
+    *body = response.body;
+    return true;
   }
+  QFile in(address);
+  if (!in.open(QIODevice::ReadOnly)) {
+    SetError(error, QStringLiteral("cannot read %1: %2").arg(address, in.errorString()));
+    return false;
+  }
+  *body = in.readAll();
+  return true;
+}
 
+bool InstallFetchedCatalog(const QByteArray &body, const QString &destination, std::int32_t version,
+                           QString *error)
+{
   const QString folder = QFileInfo(destination).absolutePath();
   if (!QDir().mkpath(folder)) {
     SetError(error, QStringLiteral("cannot create %1").arg(folder));
@@ -192,10 +195,19 @@ bool FetchCatalog(const QString &address, const QString &destination, std::int32
     return false;
   }
   if (!IsCatalogDocument(body)) {
-    SetError(error, QStringLiteral("%1 is not a channel catalog").arg(address));
+    SetError(error,
+             QStringLiteral("the download for %1 is not a channel catalog").arg(destination));
     return false;
   }
   return InstallCatalogFile(part.fileName(), destination, version, error);
+}
+
+bool FetchCatalog(const QString &address, const QString &destination, std::int32_t version,
+                  QString *error)
+{
+  QByteArray body;
+  return FetchCatalogBody(address, &body, error) &&
+         InstallFetchedCatalog(body, destination, version, error);
 }
 
 bool UpdateCatalog(int catalogVersion, const UpdateSeams &seams)

@@ -64,6 +64,11 @@ bool UpdateCatalog(int catalogVersion, const UpdateSeams &seams);
 // were.
 bool FetchCatalog(const QString &address, const QString &destination, std::int32_t version,
                   QString *error = nullptr);
+// The two halves of FetchCatalog: the download (blocking, no globals
+// touched, so it may run on a worker thread) and the check and installation.
+bool FetchCatalogBody(const QString &address, QByteArray *body, QString *error = nullptr);
+bool InstallFetchedCatalog(const QByteArray &body, const QString &destination, std::int32_t version,
+                           QString *error = nullptr);
 // Whether a document reads as a channel catalog: well-formed XML whose
 // document element holds at least one record with an "id".
 bool IsCatalogDocument(const QByteArray &document);

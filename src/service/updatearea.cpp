@@ -1,0 +1,87 @@
+#include "service/updatearea.h"
+
+#include "base/globals.h"
+#include "base/routines.h"
+#include "net/enginelibrary.h"
+#include "service/core/userservice.h"
+#include "service/services.h"
+#include "widgets/dialogs.h"
+#include "widgets/mainwindowport.h"
+
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QTimer>
+
+TUpdateCheck::TUpdateCheck(IEngine *engine, const UserServices *services, QLineEdit *channel,
+                           QTimer *quitTimer, IMainWindow *window, QObject *parent)
+    : QObject(parent), m_services(services), m_channel(channel), m_quitTimer(quitTimer),
+      m_window(window), m_calls(new BackgroundCalls(this))
+{
+  QWidget *owner = window ? window->mainWidget() : nullptr;
+  seams.showInfo = [owner](const QString &text) { ShowInfoBox(text, owner); };
+  seams.askYesNo = [owner](const QString &text) { return AskYesNo(text, owner); };
+  seams.startQuitTimer = [this] {
+    if (m_quitTimer)
+      m_quitTimer->start();
+  };
+  seams.requestWebService = [this] {
+    if (m_channel)
+      m_channel->setText(QStringLiteral("wsClientLogin"));
+  };
+  // The catalog is downloaded on a worker while the window goes on; it is
+  // checked and put in place here, on the window's thread.
+  seams.fetchCatalog = [this](const QString &address, const QString &destination,
+                              std::int32_t version) {
+    QEventLoop loop;
+    bool fetched = false;
+    QByteArray body;
+    m_calls->run<std::pair<bool, QByteArray>>(
+        [address] {
+          QByteArray b;
+          const bool ok = FetchCatalogBody(address, &b);
+          return std::make_pair(ok, b);
+        },
+        [&](std::pair<bool, QByteArray> got) {
+          fetched = got.first;
+          body = got.second;
+          loop.quit();
+        });
+    loop.exec();
+    return fetched && InstallFetchedCatalog(body, destination, version);
+  };
+  if (engine)
+    connect(engine, &IEngine::versionInfo, this, &TUpdateCheck::HandleVersionInfo);
+}
+
+void TUpdateCheck::HandleVersionInfo(int action, int catalogVersion, int serviceNumber,
+                                     int updaterVersion)
+{
+  ::HandleVersionInfo(action, catalogVersion, serviceNumber, updaterVersion, seams);
+}
+
+void TUpdateCheck::RequestVersionInfo(int serviceNumber)
+{
+  IUserService *service = m_services ? m_services->shared : nullptr;
+  if (!service)
+    return;
+  const QString version = FormatPackedVersion(ClientVersion);
+  m_calls->run<std::pair<bool, TChnlVersioninfo>>(
+      [service, version, serviceNumber] {
+        try {
+          return std::make_pair(true, service->clientByVersion(version, serviceNumber));
+        } catch (...) {
+          return std::make_pair(false, TChnlVersioninfo{});
+        }
+      },
+      [this, serviceNumber](std::pair<bool, TChnlVersioninfo> got) {
+        const TChnlVersioninfo &answer = got.second;
+        const QString updater = answer.upVersionID.trimmed();
+        if (!got.first || answer.curResult != 1 || !IsIntegerText(updater))
+          return;
+        // The answer asks the service no further, even when it carries 1460.
+        UpdateSeams once = seams;
+        once.requestWebService = nullptr;
+        ::HandleVersionInfo(answer.versionFlag, answer.lastVersionID, serviceNumber,
+                            updater.toInt(), once);
+      });
+}
