@@ -30,8 +30,8 @@ QScreen *PrimaryScreen() { return QGuiApplication::primaryScreen(); }
 
 // --- TfrmComment -------------------------------------------------------------
 
-TfrmComment::TfrmComment(const QString &address, QWidget *owner)
-    : TfrmWinTemplate(owner, QSize(374, 506))
+TfrmComment::TfrmComment(const QString &commentAddress, QWidget *owner)
+    : TfrmWinTemplate(owner, QSize(374, 506)), address(commentAddress)
 {
   setObjectName(QStringLiteral("frmComment"));
   setCaption(QStringLiteral("评论"));

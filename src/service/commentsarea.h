@@ -21,6 +21,7 @@ class TfrmComment : public TfrmWinTemplate {
 public:
   explicit TfrmComment(const QString &address, QWidget *owner = nullptr);
   QWebEngineView *wbComment = nullptr;
+  const QString address;  // the comment address wbComment opened
 };
 
 // The pop-up "最新消息": borderless, on top, 350 x 300, below the screen until

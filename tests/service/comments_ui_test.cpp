@@ -70,7 +70,7 @@ TEST_F(CommentsArea, CommentWindowOpensTheItemsCommentPage)
       ASSERT_NE(d, nullptr);
       EXPECT_EQ(d->caption(), QStringLiteral("评论"));
       EXPECT_EQ(d->size(), QSize(374, 506));
-      opened = d->wbComment->url().toString();
+      opened = d->address;
     });
     area_->imgCommentMouseDown();
     EXPECT_EQ(opened, QStringLiteral(
