@@ -50,9 +50,7 @@ Q_SIGNALS:
 
 private:
   void step(const QString &name);
-  void StartClientLogin();
 
   TfrmMain *m_form;
   bool m_destroyed = false;
-  QList<QPointer<QThread>> m_signInWorkers;
 };

@@ -3,6 +3,12 @@
 #include "base/globals.h"
 #include "lists/playback.h"
 #include "lists/playlist.h"
+#include "service/adviceform.h"
+#include "service/commentsarea.h"
+#include "service/core/userservice.h"
+#include "service/services.h"
+#include "service/signinarea.h"
+#include "service/updatearea.h"
 #include "shell/frame.h"
 #include "shell/framefilter.h"
 #include "shell/lifecycle.h"
@@ -82,6 +88,13 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
   setAttribute(Qt::WA_DeleteOnClose, false);
 
   buildCaption();
+  // --- Sign-in: the caption's greeting and link labels ------------------------
+  userServices = std::make_unique<UserServices>();
+  signIn = new TSignIn(pnlTop, m_engine.get(), userServices.get(), edtShowmessage, this, this);
+  lblOnlineUser = signIn->lblOnlineUser;
+  lblLogin = signIn->lblLogin;
+  lblReg = signIn->lblReg;
+  // ---------------------------------------------------------------------------
   buildBody();
   buildStatus();
 
@@ -124,6 +137,15 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
       playback->list->imgSelfSelMouseDown();
   });
   // ---------------------------------------------------------------------------
+  // --- Comments, system messages, the update check, feedback -----------------
+  comments = new TComments(pnlCommentAds, TimerSystemMsg, this, this);
+  updateCheck =
+      new TUpdateCheck(m_engine.get(), userServices.get(), edtWsClientLogin, Timer1, this, this);
+  frame->openFeedback = [this] {
+    TfrmAdvice::Open(userServices.get(), {lblSysVersion->text(), PageControl1->currentIndex() == 1},
+                     this);
+  };
+  // ---------------------------------------------------------------------------
 
   connect(Timer1, &QTimer::timeout, frame, [this] {
     Timer1->stop();
@@ -159,10 +181,23 @@ TfrmMain::~TfrmMain()
 {
   if (life && !life->destroyed())
     life->FormDestroy();
+  // The account areas wait for their web service calls; they go before the
+  // proxies they use.
+  delete updateCheck;
+  delete comments;
+  delete signIn;
   filter->uninstall();
 }
 
 IEngine *TfrmMain::engine() const { return m_engine.get(); }
+
+void TfrmMain::setUserService(std::unique_ptr<IUserService> shared,
+                              std::function<std::unique_ptr<IUserService>()> makeAdviceProxy)
+{
+  m_sharedService = std::move(shared);
+  userServices->shared = m_sharedService.get();
+  userServices->makeAdviceProxy = std::move(makeAdviceProxy);
+}
 
 void TfrmMain::ShowCentrePage(int page) { PageControl1->setCurrentIndex(page); }
 
@@ -208,21 +243,6 @@ void TfrmMain::buildCaption()
   categoryGroup = new SkinGroup([] { return ActiveCategory; }, this);
   for (int i = 0; i < 9; ++i)
     categoryGroup->add(categorySkins[i], i + 1);
-
-  // Greeting labels of the sign-in, hidden until a sign-in reports.
-  QFont labelFont(QStringLiteral("宋体"));
-  labelFont.setPixelSize(12);
-  labelFont.setBold(true);
-  const QString white = QStringLiteral("color: rgb(255, 255, 255); background: transparent;");
-  lblOnlineUser = NewLabel(pnlTop, "lblOnlineUser", QStringLiteral("您好，小朋友！"));
-  lblLogin = NewLabel(pnlTop, "lblLogin", QStringLiteral("登录"));
-  lblReg = NewLabel(pnlTop, "lblReg", QStringLiteral("免费注册"));
-  for (QLabel *l : {lblOnlineUser, lblLogin, lblReg}) {
-    l->setFont(labelFont);
-    l->setStyleSheet(white);
-    l->adjustSize();
-    l->hide();
-  }
 
   limgMin = NewImage(pnlTop, "limgMin");
   limgMax = NewImage(pnlTop, "limgMax");
