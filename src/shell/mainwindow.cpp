@@ -3,6 +3,7 @@
 #include "base/globals.h"
 #include "lists/playback.h"
 #include "lists/playlist.h"
+#include "player/playerhost.h"
 #include "service/adviceform.h"
 #include "service/commentsarea.h"
 #include "service/core/userservice.h"
@@ -145,6 +146,17 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
     TfrmAdvice::Open(userServices.get(), {lblSysVersion->text(), PageControl1->currentIndex() == 1},
                      this);
   };
+  // The play bar's comment and feedback buttons (their pressed pictures come
+  // from their skin rule first).
+  connect(playback->host->commentSkin, &SkinButton::pressed, comments,
+          [this](Qt::MouseButton button) {
+            if (button == Qt::LeftButton)
+              comments->imgCommentMouseDown();
+          });
+  connect(playback->host->adviceSkin, &SkinButton::pressed, frame, [this](Qt::MouseButton button) {
+    if (button == Qt::LeftButton)
+      frame->lblAdviceClick();
+  });
   // ---------------------------------------------------------------------------
 
   connect(Timer1, &QTimer::timeout, frame, [this] {
