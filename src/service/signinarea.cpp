@@ -16,6 +16,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 
 namespace {
 constexpr int kLabelTop = 53;
@@ -157,11 +158,17 @@ void TSignIn::SignInResult(int result, int userNumber, int points, int level)
 
 bool TSignIn::SignInWithService(const QString &name, const QString &password)
 {
+  return SignInWithServiceOutcome(name, password) == ServiceSignIn::Accepted;
+}
+
+ServiceSignIn TSignIn::SignInWithServiceOutcome(const QString &name, const QString &password)
+{
   KsvUserCurPoint answer;
-  if (!AskServiceSignIn(m_services ? m_services->shared : nullptr, name, password, &answer))
-    return false;
-  ShowSignedIn(answer.curLevel, answer.usesValue, answer.userId);
-  return true;
+  const ServiceSignIn outcome =
+      CallServiceSignIn(m_services ? m_services->shared : nullptr, name, password, &answer);
+  if (outcome == ServiceSignIn::Accepted)
+    ShowSignedIn(answer.curLevel, answer.usesValue, answer.userId);
+  return outcome;
 }
 
 void TSignIn::wsLogin()
@@ -221,6 +228,9 @@ bool TSignIn::eventFilter(QObject *watched, QEvent *event)
       setLabelColour(label, Qt::white, false);
       break;
     case QEvent::MouseButtonRelease:
+      if (static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton ||
+          !label->rect().contains(static_cast<QMouseEvent *>(event)->position().toPoint()))
+        break;
       if (label == lblLogin)
         QMetaObject::invokeMethod(this, &TSignIn::lblLoginClick, Qt::QueuedConnection);
       else if (label == lblReg)
@@ -281,14 +291,15 @@ void TfrmSignIn::limgOkClick()
   const QString previousPassword = UserPassword;
   UserName = name;
   UserPassword = password;
-  if (m_signIn->SignInWithService(name, password)) {
+  const ServiceSignIn outcome = m_signIn->SignInWithServiceOutcome(name, password);
+  if (outcome == ServiceSignIn::Accepted) {
     Tag = 1;
     close();
     return;
   }
-  // Refused: the dialog keeps what was typed; the user signed in before (if
-  // any) stays.
+  // Refused or not reached: the dialog keeps what was typed; the user signed
+  // in before (if any) stays.
   UserName = previousName;
   UserPassword = previousPassword;
-  ShowInfoBox(MsgSignInFailed, this);
+  ShowInfoBox(outcome == ServiceSignIn::Refused ? MsgSignInRefused : MsgSignInNoService, this);
 }

@@ -2,6 +2,7 @@
 // The sign-in in the main window's caption: the greeting and the two link
 // labels, the engine's sign-in worker, its result, the web service sign-in
 // ("wslogin") and the sign-in dialog behind "登录".
+#include "service/core/signin.h"
 #include "widgets/wintemplate.h"
 
 #include <QObject>
@@ -58,6 +59,8 @@ public:
   void ShowSignedIn(int level, int points, int userNumber);
   // The web service sign-in, blocking (the sign-in dialog).
   bool SignInWithService(const QString &name, const QString &password);
+  // The same, telling a refusal from a failed call.
+  ServiceSignIn SignInWithServiceOutcome(const QString &name, const QString &password);
   // "wslogin" from the message channel: the web service sign-in with
   // UserName and UserPassword, on a worker thread.
   void wsLogin();
@@ -104,6 +107,3 @@ public:
 private:
   TSignIn *m_signIn;
 };
-
-inline const QString MsgSignInEmpty = QStringLiteral("请输入用户名和密码!");
-inline const QString MsgSignInFailed = QStringLiteral("登录失败,请检查用户名和密码后重试!");

@@ -123,10 +123,16 @@ TEST(SignInService, NameUnchangedPasswordAsMd5AndOnlyResultOneAccepts)
   for (int refused : {0, 2, 3, -1}) {
     service.login.curResult = refused;
     EXPECT_FALSE(AskServiceSignIn(&service, QStringLiteral("a"), QStringLiteral("b"), &answer));
+    EXPECT_EQ(CallServiceSignIn(&service, QStringLiteral("a"), QStringLiteral("b"), &answer),
+              ServiceSignIn::Refused);
   }
   service.failWith = "connection refused";
   EXPECT_FALSE(AskServiceSignIn(&service, QStringLiteral("a"), QStringLiteral("b"), &answer));
+  EXPECT_EQ(CallServiceSignIn(&service, QStringLiteral("a"), QStringLiteral("b"), &answer),
+            ServiceSignIn::Failed);
   EXPECT_FALSE(AskServiceSignIn(nullptr, QStringLiteral("a"), QStringLiteral("b"), &answer));
+  EXPECT_EQ(CallServiceSignIn(nullptr, QStringLiteral("a"), QStringLiteral("b"), &answer),
+            ServiceSignIn::Failed);
 }
 
 TEST(SignInService, RefusalForgetsTheCredentials)

@@ -168,6 +168,11 @@ TEST_F(SignInArea, SignInDialogKeepsWhatWasTypedUntilAccepted)
     EXPECT_TRUE(d->isVisible());
     EXPECT_EQ(d->edtPassword->text(), QStringLiteral("wrong"));
     EXPECT_TRUE(UserName.isEmpty());
+    // The service not reached: told so, still open.
+    service_.failWith = "connection refused";
+    d->limgOkClick();
+    EXPECT_TRUE(d->isVisible());
+    service_.failWith = nullptr;
     // Accepted, with the password remembered.
     d->edtPassword->setText(QStringLiteral("123456"));
     d->chkRemember->setChecked(true);
@@ -182,14 +187,14 @@ TEST_F(SignInArea, SignInDialogKeepsWhatWasTypedUntilAccepted)
   });
   area_->lblLoginClick();
   ASSERT_NE(seen, nullptr);
-  EXPECT_EQ(boxes, (QStringList{MsgSignInEmpty, MsgSignInFailed}));
+  EXPECT_EQ(boxes, (QStringList{MsgSignInEmpty, MsgSignInRefused, MsgSignInNoService}));
   EXPECT_EQ(UserName, QStringLiteral("xiaoming"));
   EXPECT_TRUE(Greeting());
   EXPECT_EQ(area_->lblOnlineUser->text(), QStringLiteral("xiaoming[3级/120分]"));
   EXPECT_EQ(Ini("2"), QStringLiteral("1"));
   EXPECT_EQ(DecipherText(Ini("4")), QStringLiteral("xiaoming"));
   EXPECT_EQ(DecipherText(Ini("5")), QStringLiteral("123456"));
-  EXPECT_EQ(service_.calls.size(), 2);
+  EXPECT_EQ(service_.calls.size(), 3);
 }
 
 TEST_F(SignInArea, LinkLabelsClickAndHover)

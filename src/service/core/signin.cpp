@@ -47,19 +47,25 @@ void ForgetSignIn()
 
 bool HasCredentials() { return !UserName.isEmpty() && !UserPassword.isEmpty(); }
 
-bool AskServiceSignIn(IUserService *service, const QString &name, const QString &password,
-                      KsvUserCurPoint *answer)
+ServiceSignIn CallServiceSignIn(IUserService *service, const QString &name, const QString &password,
+                                KsvUserCurPoint *answer)
 {
   if (!service)
-    return false;
+    return ServiceSignIn::Failed;
   try {
     const KsvUserCurPoint got = service->userLogin(name, Md5Hex(password));
     if (got.curResult != 1)
-      return false;
+      return ServiceSignIn::Refused;
     if (answer)
       *answer = got;
-    return true;
+    return ServiceSignIn::Accepted;
   } catch (...) {
-    return false;
+    return ServiceSignIn::Failed;
   }
+}
+
+bool AskServiceSignIn(IUserService *service, const QString &name, const QString &password,
+                      KsvUserCurPoint *answer)
+{
+  return CallServiceSignIn(service, name, password, answer) == ServiceSignIn::Accepted;
 }

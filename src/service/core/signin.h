@@ -23,6 +23,10 @@ SignInDecision DecideSignInResult(int result);
 inline const QString MsgNoSuchUser = QStringLiteral("用户不存在!");
 inline const QString MsgWrongPassword = QStringLiteral("用户密码不正确!");
 inline const QString MsgBadUserInfo = QStringLiteral("用户信息错误!");
+// The sign-in dialog's messages.
+inline const QString MsgSignInEmpty = QStringLiteral("请输入用户名和密码!");
+inline const QString MsgSignInRefused = QStringLiteral("登录失败,请检查用户名和密码后重试!");
+inline const QString MsgSignInNoService = QStringLiteral("无法连接服务器,请稍后重试!");
 
 // "name[3级/120分]": the user name, then level and points.
 QString SignedInCaption(const QString &userName, int level, int points);
@@ -40,8 +44,13 @@ void ForgetSignIn();
 // Whether "wslogin" has anything to try: both UserName and UserPassword set.
 bool HasCredentials();
 
-// userLogin with the name unchanged and the password's MD5 text.  True, with
-// *answer filled, only for curResult 1; a refusal, a missing service or any
-// error of the call gives false.
+// userLogin with the name unchanged and the password's MD5 text: accepted
+// (curResult 1, *answer filled), refused (any other curResult), or failed
+// (no service, no connection, a fault from the service).
+enum class ServiceSignIn { Accepted, Refused, Failed };
+ServiceSignIn CallServiceSignIn(IUserService *service, const QString &name, const QString &password,
+                                KsvUserCurPoint *answer);
+// The same as one flag: true, with
+// *answer filled, only when accepted.
 bool AskServiceSignIn(IUserService *service, const QString &name, const QString &password,
                       KsvUserCurPoint *answer);
