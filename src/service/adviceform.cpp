@@ -79,7 +79,19 @@ TfrmAdvice::TfrmAdvice(const UserServices *services, AdviceWindowState state, QW
   lblCount->setFont(DialogFont());
   SetColour(lblCount, Qt::red);
   lblCount->setAlignment(Qt::AlignCenter);
-  lblCount->setGeometry(Label9->x() + 24, 262, 26, Label9->height());
+  {
+    // In the gap of "还剩    字", however wide the installed face draws it.
+    const QFontMetrics fm(Label9->font());
+    const int gap = fm.horizontalAdvance(QStringLiteral("    "));
+    const int width = qMax(gap, QFontMetrics(lblCount->font()).horizontalAdvance("200") + 2);
+    const int left = fm.horizontalAdvance(QStringLiteral("还剩"));
+    Label9->setText(QStringLiteral("还剩"));
+    Label9->adjustSize();
+    lblCount->setGeometry(Label9->x() + left, 262, width, Label9->height());
+    auto *unit =
+        AddText(pnlMain, QStringLiteral("字"), QPoint(lblCount->geometry().right() + 1, 262));
+    unit->setObjectName(QStringLiteral("lblCountUnit"));
+  }
 
   Label3 = AddText(pnlMain, QStringLiteral("联系方式："), QPoint(20, 292));
   Label3->setObjectName(QStringLiteral("Label3"));
