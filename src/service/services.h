@@ -10,6 +10,7 @@
 #include <QThread>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class IUserService;
 
@@ -20,6 +21,9 @@ class IUserService;
 struct UserServices {
   IUserService *shared = nullptr;
   std::function<std::unique_ptr<IUserService>()> makeAdviceProxy;
+  // Held around every call of `shared`: the calls come from several worker
+  // threads, the proxy serves one at a time.
+  std::mutex sharedLock;
 };
 
 // Asks the desktop to open `address` with its default program (a web page in

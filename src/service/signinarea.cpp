@@ -51,7 +51,7 @@ void TClientLogin::run()
 
 // --- TSignIn -----------------------------------------------------------------
 
-TSignIn::TSignIn(QWidget *captionSlot, IEngine *engine, const UserServices *services,
+TSignIn::TSignIn(QWidget *captionSlot, IEngine *engine, UserServices *services,
                  QLineEdit *messageChannel, IMainWindow *window, QObject *parent)
     : QObject(parent), m_slot(captionSlot), m_engine(engine), m_services(services),
       m_channel(messageChannel), m_window(window), m_calls(new BackgroundCalls(this))
@@ -164,8 +164,11 @@ bool TSignIn::SignInWithService(const QString &name, const QString &password)
 ServiceSignIn TSignIn::SignInWithServiceOutcome(const QString &name, const QString &password)
 {
   KsvUserCurPoint answer;
-  const ServiceSignIn outcome =
-      CallServiceSignIn(m_services ? m_services->shared : nullptr, name, password, &answer);
+  ServiceSignIn outcome = ServiceSignIn::Failed;
+  if (m_services) {
+    const std::lock_guard<std::mutex> lock(m_services->sharedLock);
+    outcome = CallServiceSignIn(m_services->shared, name, password, &answer);
+  }
   if (outcome == ServiceSignIn::Accepted)
     ShowSignedIn(answer.curLevel, answer.usesValue, answer.userId);
   return outcome;
@@ -175,15 +178,18 @@ void TSignIn::wsLogin()
 {
   if (!HasCredentials())
     return;
-  // The call runs on a worker; the proxy is only used by one call at a time
-  // from here.
-  IUserService *service = m_services ? m_services->shared : nullptr;
+  // The call runs on a worker; the window outlives it (it waits for its
+  // calls before the proxies go).
+  UserServices *services = m_services;
   const QString name = UserName;
   const QString password = UserPassword;
   m_calls->run<std::pair<bool, KsvUserCurPoint>>(
-      [service, name, password] {
+      [services, name, password] {
         KsvUserCurPoint answer;
-        const bool ok = AskServiceSignIn(service, name, password, &answer);
+        if (!services)
+          return std::make_pair(false, answer);
+        const std::lock_guard<std::mutex> lock(services->sharedLock);
+        const bool ok = AskServiceSignIn(services->shared, name, password, &answer);
         return std::make_pair(ok, answer);
       },
       [this, name](std::pair<bool, KsvUserCurPoint> got) {

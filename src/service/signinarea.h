@@ -40,8 +40,8 @@ class TSignIn : public QObject {
 public:
   // The labels go into `captionSlot` (the caption panel); refusal messages
   // are written into `messageChannel` (edtShowmessage).
-  TSignIn(QWidget *captionSlot, IEngine *engine, const UserServices *services,
-          QLineEdit *messageChannel, IMainWindow *window, QObject *parent = nullptr);
+  TSignIn(QWidget *captionSlot, IEngine *engine, UserServices *services, QLineEdit *messageChannel,
+          IMainWindow *window, QObject *parent = nullptr);
   ~TSignIn() override;
 
   QLabel *lblOnlineUser = nullptr;  // "您好，小朋友！", hidden at start
@@ -85,7 +85,7 @@ private:
 
   QWidget *m_slot;
   IEngine *m_engine;
-  const UserServices *m_services;
+  UserServices *m_services;
   QLineEdit *m_channel;
   IMainWindow *m_window;
   BackgroundCalls *m_calls;

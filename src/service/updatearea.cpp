@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
-TUpdateCheck::TUpdateCheck(IEngine *engine, const UserServices *services, QLineEdit *channel,
+TUpdateCheck::TUpdateCheck(IEngine *engine, UserServices *services, QLineEdit *channel,
                            QTimer *quitTimer, IMainWindow *window, QObject *parent)
     : QObject(parent), m_services(services), m_channel(channel), m_quitTimer(quitTimer),
       m_window(window), m_calls(new BackgroundCalls(this))
@@ -61,14 +61,17 @@ void TUpdateCheck::HandleVersionInfo(int action, int catalogVersion, int service
 
 void TUpdateCheck::RequestVersionInfo(int serviceNumber)
 {
-  IUserService *service = m_services ? m_services->shared : nullptr;
-  if (!service)
+  UserServices *services = m_services;
+  if (!services || !services->shared)
     return;
   const QString version = FormatPackedVersion(ClientVersion);
   m_calls->run<std::pair<bool, TChnlVersioninfo>>(
-      [service, version, serviceNumber] {
+      [services, version, serviceNumber] {
         try {
-          return std::make_pair(true, service->clientByVersion(version, serviceNumber));
+          const std::lock_guard<std::mutex> lock(services->sharedLock);
+          if (!services->shared)
+            return std::make_pair(false, TChnlVersioninfo{});
+          return std::make_pair(true, services->shared->clientByVersion(version, serviceNumber));
         } catch (...) {
           return std::make_pair(false, TChnlVersioninfo{});
         }

@@ -18,7 +18,7 @@ class TUpdateCheck : public QObject {
 public:
   // `channel` is edtWsClientLogin, `quitTimer` the window's Timer1 (it ends
   // the program when it fires).
-  TUpdateCheck(IEngine *engine, const UserServices *services, QLineEdit *channel, QTimer *quitTimer,
+  TUpdateCheck(IEngine *engine, UserServices *services, QLineEdit *channel, QTimer *quitTimer,
                IMainWindow *window, QObject *parent = nullptr);
 
   // The engine's report (and the web service's answer).
@@ -33,7 +33,7 @@ public:
   BackgroundCalls *calls() const { return m_calls; }
 
 private:
-  const UserServices *m_services;
+  UserServices *m_services;
   QLineEdit *m_channel;
   QTimer *m_quitTimer;
   IMainWindow *m_window;
