@@ -10,7 +10,9 @@
 
 #include <QEventLoop>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTimer>
+#include <memory>
 
 TUpdateCheck::TUpdateCheck(IEngine *engine, UserServices *services, QLineEdit *channel,
                            QTimer *quitTimer, IMainWindow *window, QObject *parent)
@@ -32,21 +34,35 @@ TUpdateCheck::TUpdateCheck(IEngine *engine, UserServices *services, QLineEdit *c
   // checked and put in place here, on the window's thread.
   seams.fetchCatalog = [this](const QString &address, const QString &destination,
                               std::int32_t version) {
+    // The answer lands in state shared with the worker's reply, so a loop
+    // ended early (the program quitting) leaves nothing dangling.
+    struct Reply {
+      bool arrived = false;
+      bool fetched = false;
+      QByteArray body;
+      QPointer<QEventLoop> loop;
+    };
+    auto reply = std::make_shared<Reply>();
     QEventLoop loop;
-    bool fetched = false;
-    QByteArray body;
+    reply->loop = &loop;
     m_calls->run<std::pair<bool, QByteArray>>(
         [address] {
           QByteArray b;
           const bool ok = FetchCatalogBody(address, &b);
           return std::make_pair(ok, b);
         },
-        [&](std::pair<bool, QByteArray> got) {
-          fetched = got.first;
-          body = got.second;
-          loop.quit();
+        [reply](std::pair<bool, QByteArray> got) {
+          reply->arrived = true;
+          reply->fetched = got.first;
+          reply->body = got.second;
+          if (reply->loop)
+            reply->loop->quit();
         });
-    loop.exec();
+    if (!reply->arrived)
+      loop.exec();
+    reply->loop = nullptr;
+    const bool fetched = reply->arrived && reply->fetched;
+    const QByteArray body = reply->body;
     return fetched && InstallFetchedCatalog(body, destination, version);
   };
   if (engine)

@@ -4,6 +4,9 @@
 #include "service/updatearea.h"
 #include "widgets/dialogs.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -111,6 +114,34 @@ TEST_F(UpdateArea, FailedOrRefusedRequestsChangeNothing)
   services_.shared = nullptr;
   area_->RequestVersionInfo(9);
   EXPECT_EQ(area_->calls()->running(), 0);
+}
+
+// The catalog is downloaded on a worker and put in place on the window's
+// thread; a broken download changes nothing.
+TEST_F(UpdateArea, CatalogStepFetchesOffTheWindowsThread)
+{
+  const auto write = [](const QString &path, const QByteArray &bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+  };
+  const QString xml = dir_ + QStringLiteral("Resource/xml/");
+  ASSERT_TRUE(write(xml + QStringLiteral("100093.xml"), "<c><r><id>1</id></r></c>"));
+  ResourceBaseUrl = dir_ + QStringLiteral("site/");
+  CatalogVersion = QStringLiteral("100093");
+  ExeUpdateEnabled = 0;
+  XmlUpdateEnabled = 1;
+  ASSERT_TRUE(write(ResourceBaseUrl + QStringLiteral("100094/all/100094.XML"), "<c><r><id>"));
+  area_->HandleVersionInfo(0, 100094, 3, 0);
+  EXPECT_FALSE(QFile::exists(xml + QStringLiteral("100094.XML")));
+  EXPECT_EQ(ReadIniValue(LocalIniFile, "Info", "7"), QStringLiteral("100093"));
+
+  ASSERT_TRUE(
+      write(ResourceBaseUrl + QStringLiteral("100094/all/100094.XML"), "<c><r><id>2</id></r></c>"));
+  area_->HandleVersionInfo(0, 100094, 3, 0);
+  EXPECT_TRUE(QFile::exists(xml + QStringLiteral("100094.XML")));
+  EXPECT_TRUE(QFile::exists(xml + QStringLiteral("Channel.xml")));
+  EXPECT_EQ(ReadIniValue(LocalIniFile, "Info", "7"), QStringLiteral("100094"));
 }
 
 }  // namespace
