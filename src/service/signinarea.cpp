@@ -118,12 +118,14 @@ void TSignIn::placeLabels()
 
 void TSignIn::ShowSignedIn(int level, int points, int userNumber)
 {
+  const QRect before = lblOnlineUser->geometry();
   lblOnlineUser->move(lblOnlineUser->x(), kSignedInTop);
   lblOnlineUser->setText(SignedInCaption(UserName, level, points));
   placeLabels();
-  // Hidden, repainted and shown, so the transparent label is drawn anew.
+  // Hidden, repainted and shown, so the transparent label is drawn anew
+  // over a clean caption where the old text was.
   lblOnlineUser->hide();
-  m_slot->update(lblOnlineUser->geometry().adjusted(-400, 0, 0, 0));
+  m_slot->repaint(before.united(lblOnlineUser->geometry()));
   lblOnlineUser->show();
   lblLogin->hide();
   lblReg->hide();
