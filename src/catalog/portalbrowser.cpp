@@ -1,5 +1,7 @@
 #include "catalog/portalbrowser.h"
 
+#include "widgets/desktop.h"
+
 #include "base/globals.h"
 #include "base/pathcase.h"
 #include "download/downloads.h"
@@ -12,7 +14,6 @@
 #include "widgets/mainwindowport.h"
 
 #include <QBoxLayout>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPointer>
@@ -102,7 +103,7 @@ TPortalBrowser::TPortalBrowser(IMainWindow *window, QWebEngineView *view,
     : QObject(parent), wbMain(view), m_window(window), m_pages(pageControl), m_playback(playback),
       m_downloads(downloads)
 {
-  openExternal = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+  openExternal = [](const QUrl &url) { Desktop().OpenUrl(url); };
 
   page = new TPortalPage(this, wbMain);
   wbMain->setPage(page);

@@ -1,26 +1,10 @@
 #include "download/downloadfolder.h"
 
-#include <QDesktopServices>
-#include <QUrl>
+#include "widgets/desktop.h"
 
-namespace {
-std::function<void(const QString &)> &Hook()
-{
-  static std::function<void(const QString &)> hook;
-  return hook;
-}
-}  // namespace
+#include <QUrl>
 
 void OpenFolderInFileBrowser(const QString &folder)
 {
-  if (Hook()) {
-    Hook()(folder);
-    return;
-  }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
-}
-
-void SetOpenFolderHook(std::function<void(const QString &folder)> hook)
-{
-  Hook() = std::move(hook);
+  Desktop().OpenUrl(QUrl::fromLocalFile(folder));
 }

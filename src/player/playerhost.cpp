@@ -1,5 +1,7 @@
 #include "player/playerhost.h"
 
+#include "widgets/desktop.h"
+
 #include "base/globals.h"
 #include "base/routines.h"
 #include "player/audioplayer.h"
@@ -11,7 +13,6 @@
 #include "widgets/lxsimage.h"
 
 #include <QBoxLayout>
-#include <QDesktopServices>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -167,7 +168,7 @@ void TPlayerHost::imgDownloadMouseDown()
       if (openFolder)
         openFolder(DownloadDir);
       else
-        QDesktopServices::openUrl(QUrl::fromLocalFile(DownloadDir));
+        Desktop().OpenUrl(QUrl::fromLocalFile(DownloadDir));
     }
     return;
   }

@@ -10,6 +10,9 @@
 #include "net/enginelibrary.h"
 #include "net/netroutines.h"
 #include "player/pagebrowser.h"
+#include "service/commentsarea.h"
+#include "service/signinarea.h"
+#include "service/updatearea.h"
 #include "shell/frame.h"
 #include "shell/framefilter.h"
 #include "shell/mainwindow.h"
@@ -94,15 +97,10 @@ void StartupSequence::InitMainWindow()
   m_form->playback->InitAudio();
   step(QStringLiteral("CreateMediaPlayer"));
   // 12. The advertisement panel shows its page only when the address answers.
+  // The address is tested off the user-interface thread; the panel stays
+  // hidden until its page has loaded.
   CommentAdsUrl = BuildCommentAdsUrl();
-  if (!CommentAdsUrl.isEmpty() && UrlAnswers(CommentAdsUrl)) {
-    // Hook: wbChat opens CommentAdsUrl here once the advertisement browser
-    // exists; until then the panel has nothing to show and stays hidden.
-    m_form->pnlCommentAds->hide();
-    step(QStringLiteral("CommentAds"));
-  } else {
-    m_form->pnlCommentAds->hide();
-  }
+  m_form->comments->InitCommentAds();
   m_form->TimerSystemMsg->start();
 }
 
@@ -126,29 +124,8 @@ void StartupSequence::OnFirstShow()
     m_form->pnlwbMain->setFocus();
     step(QStringLiteral("FocusBrowser"));
   }
-  StartClientLogin();
+  m_form->signIn->StartClientLogin();
   step(QStringLiteral("ClientLogin"));
-}
-
-void StartupSequence::StartClientLogin()
-{
-  // The engine sign-in worker: one ClientLoginIn call with copies of the
-  // client version and the portal address; the outcome comes back through
-  // the engine's sign-in callback.  The worker ends by itself.
-  IEngine *engine = m_form->engine();
-  if (!engine)
-    return;
-  const std::int32_t version = ClientVersion;
-  const QString site = SiteUrl;
-  QPointer<IEngine> target(engine);
-  QThread *worker = QThread::create([target, version, site] {
-    if (target)
-      target->ClientLoginIn(version, site);
-  });
-  worker->setObjectName(QStringLiteral("TClientLogin"));
-  connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-  m_signInWorkers.append(worker);
-  worker->start();
 }
 
 void StartupSequence::FormDestroy()
@@ -176,10 +153,7 @@ void StartupSequence::FormDestroy()
   }
   // A sign-in still under way ends within its time-outs once the engine is
   // down; the process does not end under a running worker.
-  for (const QPointer<QThread> &worker : std::as_const(m_signInWorkers)) {
-    if (worker && worker->isRunning())
-      worker->wait(QDeadlineTimer(20000));
-  }
+  m_form->signIn->WaitForWorkers();
   try {
     m_form->tray->RemoveTrayIcon();
   } catch (...) {

@@ -58,11 +58,9 @@ Q_SIGNALS:
 
 private:
   void step(const QString &name);
-  void StartClientLogin();
   bool RunMessage(MessageChannel channel, const QString &text);
 
   TfrmMain *m_form;
   bool m_destroyed = false;
   QHash<QString, QList<std::function<void()>>> m_messages[2];
-  QList<QPointer<QThread>> m_signInWorkers;
 };

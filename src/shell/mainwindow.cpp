@@ -10,6 +10,13 @@
 #include "download/downloadarea.h"
 #include "lists/playback.h"
 #include "lists/playlist.h"
+#include "player/playerhost.h"
+#include "service/adviceform.h"
+#include "service/commentsarea.h"
+#include "service/core/userservice.h"
+#include "service/services.h"
+#include "service/signinarea.h"
+#include "service/updatearea.h"
 #include "shell/frame.h"
 #include "shell/framefilter.h"
 #include "shell/lifecycle.h"
@@ -81,6 +88,13 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
   setAttribute(Qt::WA_DeleteOnClose, false);
 
   buildCaption();
+  // --- Sign-in: the caption's greeting and link labels ------------------------
+  userServices = std::make_unique<UserServices>();
+  signIn = new TSignIn(pnlTop, m_engine.get(), userServices.get(), edtShowmessage, this, this);
+  lblOnlineUser = signIn->lblOnlineUser;
+  lblLogin = signIn->lblLogin;
+  lblReg = signIn->lblReg;
+  // ---------------------------------------------------------------------------
   buildBody();
   buildStatus();
 
@@ -151,6 +165,31 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
   search = new TSearchBox(pnlName, this, wbMain);
   edtkey = search->edtkey;
   // ---------------------------------------------------------------------------
+  // --- Comments, system messages, the update check, feedback -----------------
+  comments = new TComments(pnlCommentAds, TimerSystemMsg, this, this);
+  updateCheck =
+      new TUpdateCheck(m_engine.get(), userServices.get(), edtWsClientLogin, Timer1, this, this);
+  frame->openFeedback = [this] {
+    TfrmAdvice::Open(userServices.get(), {lblSysVersion->text(), PageControl1->currentIndex() == 1},
+                     this);
+  };
+  // The play bar's comment and feedback buttons (their pressed pictures come
+  // from their skin rule first).
+  connect(playback->host->commentSkin, &SkinButton::pressed, comments,
+          [this](Qt::MouseButton button) {
+            if (button == Qt::LeftButton)
+              comments->imgCommentMouseDown();
+          });
+  connect(playback->host->adviceSkin, &SkinButton::pressed, frame, [this](Qt::MouseButton button) {
+    if (button == Qt::LeftButton)
+      frame->lblAdviceClick();
+  });
+  // The web service sign-in and the update request arrive through the
+  // message channels.
+  OnChannelMessage(MessageChannel::ShowMessage, MsgWsLogin, [this] { signIn->wsLogin(); });
+  OnChannelMessage(MessageChannel::WsClientLogin, MsgWsClientLogin,
+                   [this] { updateCheck->RequestVersionInfo(ServiceNumber); });
+  // ---------------------------------------------------------------------------
 
   connect(Timer1, &QTimer::timeout, frame, [this] {
     Timer1->stop();
@@ -186,10 +225,23 @@ TfrmMain::~TfrmMain()
 {
   if (life && !life->destroyed())
     life->FormDestroy();
+  // The account areas wait for their web service calls; they go before the
+  // proxies they use.
+  delete updateCheck;
+  delete comments;
+  delete signIn;
   filter->uninstall();
 }
 
 IEngine *TfrmMain::engine() const { return m_engine.get(); }
+
+void TfrmMain::setUserService(std::unique_ptr<IUserService> shared,
+                              std::function<std::unique_ptr<IUserService>()> makeAdviceProxy)
+{
+  m_sharedService = std::move(shared);
+  userServices->shared = m_sharedService.get();
+  userServices->makeAdviceProxy = std::move(makeAdviceProxy);
+}
 
 void TfrmMain::ShowCentrePage(int page) { PageControl1->setCurrentIndex(page); }
 
@@ -234,20 +286,6 @@ void TfrmMain::buildCaption()
   imgLogo->setGeometry(10, 15, 183, 58);
   ShowFramePicture(imgLogo, FramePiece::Logo);
 
-  // Greeting labels of the sign-in, hidden until a sign-in reports.
-  QFont labelFont(QStringLiteral("宋体"));
-  labelFont.setPixelSize(12);
-  labelFont.setBold(true);
-  const QString white = QStringLiteral("color: rgb(255, 255, 255); background: transparent;");
-  lblOnlineUser = NewLabel(pnlTop, "lblOnlineUser", QStringLiteral("您好，小朋友！"));
-  lblLogin = NewLabel(pnlTop, "lblLogin", QStringLiteral("登录"));
-  lblReg = NewLabel(pnlTop, "lblReg", QStringLiteral("免费注册"));
-  for (QLabel *l : {lblOnlineUser, lblLogin, lblReg}) {
-    l->setFont(labelFont);
-    l->setStyleSheet(white);
-    l->adjustSize();
-    l->hide();
-  }
 
   limgMin = NewImage(pnlTop, "limgMin");
   limgMax = NewImage(pnlTop, "limgMax");

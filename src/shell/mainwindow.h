@@ -15,6 +15,7 @@
 #include <QRect>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -38,6 +39,11 @@ class TPortalBrowser;
 class TSearchBox;
 class TDownloadArea;
 class IEngine;
+class IUserService;
+class TSignIn;
+class TComments;
+class TUpdateCheck;
+struct UserServices;
 
 class TfrmMain : public QWidget, public IMainWindow {
   Q_OBJECT
@@ -60,7 +66,7 @@ public:
   tLxsimage *imgTc = nullptr;       // stretched middle: drag and double-click
   tLxsimage *imgTr = nullptr;       // right edge, 8 wide
   tLxsimage *imgLogo = nullptr;     // (10, 15), 183 x 58
-  QLabel *lblOnlineUser = nullptr;  // sign-in greeting, hidden at start
+  QLabel *lblOnlineUser = nullptr;  // sign-in greeting (built by signIn), hidden at start
   QLabel *lblLogin = nullptr;       // "登录", hidden at start
   QLabel *lblReg = nullptr;         // "免费注册", hidden at start
   // The category bar (built by categoryBar), in bar order: sbtnMain,
@@ -143,6 +149,18 @@ public:
   // The download window and the download button: download/downloadarea.h
   // (the program's IDownloads).
   TDownloadArea *downloads = nullptr;
+  // Sign-in (caption labels), comments and system messages (wbChat in
+  // pnlCommentAds, TimerSystemMsg), the update check (Timer1,
+  // edtWsClientLogin): service/signinarea.h, commentsarea.h, updatearea.h.
+  TSignIn *signIn = nullptr;
+  TComments *comments = nullptr;
+  TUpdateCheck *updateCheck = nullptr;
+  // The web service proxies these areas and the feedback dialog use.
+  std::unique_ptr<UserServices> userServices;
+  // Hands in the shared web service proxy (kept by the window) and the maker
+  // of the feedback dialog's own proxy.
+  void setUserService(std::unique_ptr<IUserService> shared,
+                      std::function<std::unique_ptr<IUserService>()> makeAdviceProxy);
   // The engine library.
   IEngine *engine() const;
 
@@ -183,6 +201,7 @@ private:
   void placeStatusControls();
 
   std::unique_ptr<IEngine> m_engine;
+  std::unique_ptr<IUserService> m_sharedService;
   bool m_painted = false;
   bool m_shownOnce = false;
 };

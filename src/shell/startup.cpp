@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include "net/enginelibrary.h"
+#include "service/core/soapuserservice.h"
 
 #include "base/config.h"
 #include "base/globals.h"
@@ -111,8 +112,8 @@ TDataModule1::TDataModule1(QObject *parent) : QObject(parent)
 {
   PreparePaths();
   LoadConfiguration();
-  // Hook: the web service proxy is pointed at UserServiceUrl (service
-  // "UserService", port "UserServiceHttpPort") here once it exists.
+  // The web service proxies read UserServiceUrl at each call (the main
+  // window holds them).
 }
 
 int KestrovaMain(int argc, char **argv)
@@ -164,6 +165,14 @@ int KestrovaMain(int argc, char **argv)
   // 8. The main window and its creation.
   auto *main = new TfrmMain(
       std::make_unique<EngineLibrary>(AppDir + QLatin1String(EngineLibrary::kFileName)));
+  // The web service proxies: the shared one (sign-in, update request) and
+  // the feedback dialog's own, which differs only in its content type.  Both
+  // call UserServiceUrl as it stands at each call.
+  main->setUserService(std::make_unique<TUserService>(), [] {
+    TUserService::Options options;
+    options.charsetInContentType = true;
+    return std::make_unique<TUserService>(options);
+  });
   TfrmWinTemplate::SetMainWindow(main);
   if (qEnvironmentVariableIsSet("KESTROVA_STARTUP_PROBE"))
     QObject::connect(main, &TfrmMain::firstPainted, main, &ReportFirstPaint,

@@ -2,6 +2,7 @@
 // the worker on the local address, the task-end branch through the fetch's
 // dispatch, closing, and the play page's download button.
 #include "downloadengine.h"
+#include "widgets/desktop.h"
 
 #include "base/globals.h"
 #include "download/core/downloadcontent.h"
@@ -43,7 +44,6 @@ protected:
   void SetUp() override
   {
     ASSERT_TRUE(app.isValid());
-    SetOpenFolderHook([this](const QString &folder) { opened << folder; });
     fetch = std::make_unique<TContentFetch>(&engine, &timerDownload);
     area = std::make_unique<TDownloadArea>(nullptr, &engine, fetch.get(), nullptr);
   }
@@ -51,7 +51,6 @@ protected:
   {
     area.reset();
     fetch.reset();
-    SetOpenFolderHook({});
     ResetPlaybackState();
   }
 
@@ -65,8 +64,15 @@ protected:
   QStringList leftovers() const { return QDir(DownloadDir).entryList(QDir::Files); }
 
   TestAppDir app{false};
+  // Boxes are recorded; folders opened in the file browser too.
   ScopedDialogRecorder dialogs{false};
-  QStringList opened;
+  QStringList opened() const
+  {
+    QStringList folders;
+    for (const QUrl &url : dialogs.openedUrls)
+      folders << url.toLocalFile();
+    return folders;
+  }
   DownloadEngine engine;
   QTimer timerDownload;
   std::unique_ptr<TContentFetch> fetch;
@@ -113,7 +119,7 @@ TEST_F(DownloadWindowTest, WindowShowsItsControlsAndNumbersRowsInTheSameWindow)
   EXPECT_EQ(first->lblLocalDir->palette().color(QPalette::WindowText), QColor(35, 136, 208));
   EXPECT_FALSE(first->lblLocalDir->font().bold());
   first->lblLocalDirClick();
-  EXPECT_EQ(opened, QStringList{DownloadDir});
+  EXPECT_EQ(opened(), QStringList{DownloadDir});
 }
 
 TEST_F(DownloadWindowTest, RowsThatCouldLeaveTheFolderAreRefusedWithoutAWindow)
@@ -142,7 +148,7 @@ TEST_F(DownloadWindowTest, CachedItemIsCopiedOnTheFirstTickAndTheQuestionFollows
 
   w->Timer1Timer();
   EXPECT_EQ(dialogs.questions(), QStringList{"全部下载任务都已处理完成。\n\r是否要打开文件目录?"});
-  EXPECT_EQ(opened, QStringList{DownloadDir});
+  EXPECT_EQ(opened(), QStringList{DownloadDir});
   EXPECT_FALSE(w->Timer1->isActive());
   EXPECT_TRUE(WaitFor([&] { return w.isNull(); }, 5000)) << "the window stayed";
   EXPECT_EQ(form(), nullptr);
@@ -350,11 +356,11 @@ TEST_F(DownloadButtonTest, FileAlreadySavedAsksToOpenTheFolderAndQueuesNothing)
   CurrentItem = MakeKsvPlay("121", "070205", "快乐%20气球", "1");
   dialogs.answers << false << true;
   host->imgDownloadMouseDown();
-  EXPECT_TRUE(opened.isEmpty());
+  EXPECT_TRUE(opened().isEmpty());
   host->imgDownloadMouseDown();
   EXPECT_EQ(dialogs.questions(),
             QStringList(2, QStringLiteral("该文件本机已存在, 是否要打开文件所在文件夹?")));
-  EXPECT_EQ(opened, QStringList{DownloadDir});
+  EXPECT_EQ(opened(), QStringList{DownloadDir});
   EXPECT_EQ(form(), nullptr);
 }
 

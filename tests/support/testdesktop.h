@@ -21,3 +21,28 @@ inline void PlayDialogsWith(std::function<void(TfrmWinTemplate *)> handler)
 {
   TestDesktop().dialogHandler = std::move(handler);
 }
+
+// A recording desktop that shows the real skinned boxes too, handing them to
+// the dialog handler like every dialog.
+struct PlayedDesktop : RecordingDesktop {
+  PlayedDesktop() { recordBoxes = false; }
+};
+
+// Records the addresses handed to the desktop's browser as text; boxes and
+// dialogs go on as the desktop in force at its making had them.
+struct ScopedDesktopRecorder : RecordingDesktop {
+  ScopedDesktopRecorder()
+  {
+    const RecordingDesktop &before = TestDesktop();
+    recordBoxes = before.recordBoxes;
+    dialogHandler = before.dialogHandler;
+    trayAvailable = before.trayAvailable;
+    defaultAnswer = before.defaultAnswer;
+  }
+  void OpenUrl(const QUrl &url) override
+  {
+    RecordingDesktop::OpenUrl(url);
+    opened << url.toString();
+  }
+  QStringList opened;
+};
