@@ -72,7 +72,6 @@ void StartupSequence::InitMainWindow()
   // 8. The recommended view.  Hook: the catalog's recommended channels are
   // loaded into tv1 here once the channel catalog exists.
   m_form->tbsChannel->setWindowTitle(QStringLiteral("推荐类"));
-  step(QStringLiteral("LoadChannels"));
   // 9. The engine library.
   m_form->engine()->Initkestrova(ClientVersion);
   step(QStringLiteral("Initkestrova"));
