@@ -249,4 +249,18 @@ TEST_F(SingleInstanceTest, OnlyALockOfARunningCopyOfOursRefusesTheStart)
   ASSERT_TRUE(first.TryAcquire());
   SingleInstance second(QStringLiteral("kestrova"));
   EXPECT_EQ(second.Acquire(), SingleInstance::Lock::HeldByRunningCopy);
+
+  // Not even a private folder can be made: the start cannot go on.
+  const bool hadTmp = qEnvironmentVariableIsSet("TMPDIR");
+  const QByteArray savedTmp = qgetenv("TMPDIR");
+  qputenv("XDG_RUNTIME_DIR", "/proc");
+  qputenv("TMPDIR", "/proc");
+  {
+    SingleInstance nowhere(QStringLiteral("kestrova"));
+    EXPECT_EQ(nowhere.Acquire(), SingleInstance::Lock::Unusable);
+  }
+  if (hadTmp)
+    qputenv("TMPDIR", savedTmp);
+  else
+    qunsetenv("TMPDIR");
 }
