@@ -6,8 +6,8 @@
 //
 // Only a byte-order mark switches the encoding: a file that starts with a
 // UTF-8 or UTF-16 mark is read in that encoding, and values written into it
-// keep it.  Any other file is GBK, also when its bytes would be valid UTF-8.  Damaged lines never stop the reading:
-// whatever can be read is read.
+// keep it.  Any other file is GBK, also when its bytes would be valid UTF-8.
+// Damaged lines never stop the reading: whatever can be read is read.
 #include <QList>
 #include <QString>
 
