@@ -12,7 +12,7 @@
 
 namespace {
 
-enum class Encoding { Gbk, Utf8, Utf8Bom, Utf16Le, Utf16Be };
+enum class Encoding { Gbk, Utf8Bom, Utf16Le, Utf16Be };
 
 // The file split into lines without their line ends.  For UTF-16 files the
 // lines are held as UTF-8, so every encoding is ASCII-compatible here and
@@ -21,22 +21,6 @@ struct RawFile {
   Encoding encoding = Encoding::Gbk;
   QList<QByteArray> lines;
 };
-
-bool IsValidUtf8WithNonAscii(QByteArrayView bytes)
-{
-  bool nonAscii = false;
-  for (char c : bytes) {
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      nonAscii = true;
-      break;
-    }
-  }
-  if (!nonAscii)
-    return false;
-  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString text = decoder(bytes);
-  return !decoder.hasError();
-}
 
 RawFile Split(const QByteArray &fileBytes)
 {
@@ -50,9 +34,9 @@ RawFile Split(const QByteArray &fileBytes)
     raw.encoding = little ? Encoding::Utf16Le : Encoding::Utf16Be;
     QStringDecoder decoder(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
     body = QString(decoder(QByteArrayView(body).sliced(2))).toUtf8();
-  } else if (IsValidUtf8WithNonAscii(body)) {
-    raw.encoding = Encoding::Utf8;
   }
+  // Without a byte-order mark the file is GBK, also where its bytes happen
+  // to be valid UTF-8 as well (as those of many GBK words are).
   raw.lines = body.split('\n');
   if (!raw.lines.isEmpty() && raw.lines.last().isEmpty())
     raw.lines.removeLast();  // the file ended with a line end
@@ -88,7 +72,6 @@ QByteArray Join(const RawFile &raw)
   }
   switch (raw.encoding) {
   case Encoding::Gbk:
-  case Encoding::Utf8:
     return text;
   case Encoding::Utf8Bom:
     return "\xEF\xBB\xBF" + text;

@@ -4,10 +4,10 @@
 // to case; names and values are trimmed of surrounding blanks; lines starting
 // with ';' and lines that are neither a section nor a key are skipped.
 //
-// A file that starts with a UTF-8 or UTF-16 byte-order mark, or that is valid
-// UTF-8 holding non-ASCII text, is read in that encoding instead, and values
-// written into it keep that encoding.  Damaged lines never stop the reading:
-// whatever can be read is read.
+// Only a byte-order mark switches the encoding: a file that starts with a
+// UTF-8 or UTF-16 mark is read in that encoding, and values written into it
+// keep it.  Any other file is GBK, also when its bytes would be valid UTF-8.
+// Damaged lines never stop the reading: whatever can be read is read.
 #include <QList>
 #include <QString>
 

@@ -140,6 +140,18 @@ void DeleteFolderTree(const QString &folder)
 {
   if (folder.isEmpty())
     return;
+  // A link given as the folder is removed as a link: what it points to is
+  // not ours to empty.  (With the trailing slash the file system would
+  // resolve the link, so look at the name without it.)
+  QString bare = folder;
+  while (bare.size() > 1 && bare.endsWith(u'/'))
+    bare.chop(1);
+  const QFileInfo named(bare);
+  if (named.isSymLink()) {
+    if (named.isDir())
+      QFile::remove(bare);
+    return;
+  }
   const QString dir = FolderWithSlash(folder);
   const QFileInfo self(dir);
   if (!self.isDir())

@@ -23,7 +23,9 @@ QString GetOwnFileVersion();
 quint64 GetFileSize64(const QString &path);
 
 // Deletes a folder with everything in it, depth first.  Whatever cannot be
-// deleted is left, silently; a missing folder is no error.
+// deleted is left, silently; a missing folder is no error.  Links are never
+// followed: a link inside is removed as a link, and when `folder` itself is
+// a link to a folder only the link is removed.
 void DeleteFolderTree(const QString &folder);
 
 // The bare names (no folder) of the sub-folders and files of a folder, in

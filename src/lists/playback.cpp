@@ -1,6 +1,7 @@
 #include "lists/playback.h"
 
 #include "base/globals.h"
+#include "base/pathcase.h"
 #include "lists/favorites.h"
 #include "lists/playlist.h"
 #include "lists/trimplaylist.h"
@@ -10,10 +11,26 @@
 #include "widgets/lxsimage.h"
 #include "widgets/mainwindowport.h"
 
+#include <QFile>
 #include <QLayout>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWebEngineView>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace {
+
+// True only when the system says there is no such entry; a folder that
+// cannot be searched is no proof that the file is missing.
+bool SurelyAbsent(const QString &path)
+{
+  struct stat st {};
+  return ::lstat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT;
+}
+
+}  // namespace
 
 void WirePlayback(TPlayerHost *host, TPlayList *list, TContentFetch *fetch)
 {
@@ -85,8 +102,12 @@ void TPlayback::InitAudio()
 
 void TPlayback::LoadPlayList()
 {
-  list->LoadListFile(LastPlayedFile, list->tvPlayList, 100);
-  fetch->PruneCache(list->tvPlayList);
+  // The cache is pruned only against a list that was read: a list file
+  // that is there but could not be read (an I/O or permission error) would
+  // otherwise cost every cached item.  An absent file is an empty list.
+  const bool read = list->LoadListFile(LastPlayedFile, list->tvPlayList, 100);
+  if (read || SurelyAbsent(ResolveCase(LastPlayedFile)))
+    fetch->PruneCache(list->tvPlayList);
   // The Flash runtime is made ready in the background once the window and
   // its start page had their turn, so that the first game starts at once.
   QTimer::singleShot(PreloadDelayMs, host->ShockwaveFlash1, &TFlashView::preload);

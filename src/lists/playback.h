@@ -42,7 +42,8 @@ public:
   // and the hidden audio player is created.
   void InitAudio();
   // At creation: the play list is loaded from LastPlayedFile (limit 100) and
-  // the cache pruned against it.  The Flash runtime is loaded
+  // the cache pruned against it; an absent file is an empty list, a file
+  // that cannot be read leaves the cache as it is.  The Flash runtime is loaded
   // PreloadDelayMs later.
   void LoadPlayList();
   static constexpr int PreloadDelayMs = 4000;

@@ -7,6 +7,7 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QPointer>
+#include <QTemporaryDir>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -70,8 +71,9 @@ bool IsUpdaterRunning(int timeoutMs)
 }
 
 SingleInstance::SingleInstance(const QString &executableName, QObject *parent)
-    : QObject(parent), m_base(RuntimeFolder() + QStringLiteral("/kestrova-") +
-                              SafeName(UserName()) + QLatin1Char('-') + SafeName(executableName))
+    : QObject(parent), m_name(QStringLiteral("kestrova-") + SafeName(UserName()) +
+                              QLatin1Char('-') + SafeName(executableName)),
+      m_base(RuntimeFolder() + QLatin1Char('/') + m_name)
 {
 }
 
@@ -81,20 +83,55 @@ SingleInstance::~SingleInstance()
     m_server->close();
   if (m_lock)
     m_lock->unlock();
+  m_lock.reset();
+  m_private.reset();  // after the lock and the socket in it are gone
 }
 
 QString SingleInstance::LockPath() const { return m_base + QStringLiteral(".lock"); }
 QString SingleInstance::SocketPath() const { return m_base; }
 
-bool SingleInstance::TryAcquire()
+namespace {
+
+// Is the lock file at `path` a plain file of this user?  Only such a file,
+// naming a live process, stands for a running copy.
+bool OwnLockFile(const QString &path)
 {
-  if (m_lock && m_lock->isLocked())
-    return true;
+  struct stat st {};
+  return lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+         st.st_uid == getuid();
+}
+
+}  // namespace
+
+bool SingleInstance::takeLock()
+{
   m_lock = std::make_unique<QLockFile>(LockPath());
   // A lock is stale only when its process is gone, never because of its age.
   m_lock->setStaleLockTime(0);
-  if (!m_lock->tryLock(0))
-    return false;
+  return m_lock->tryLock(0);
+}
+
+SingleInstance::Lock SingleInstance::Acquire()
+{
+  if (m_lock && m_lock->isLocked())
+    return Lock::Taken;
+  if (!takeLock()) {
+    if (m_lock->error() == QLockFile::LockFailedError && OwnLockFile(LockPath()))
+      return Lock::HeldByRunningCopy;
+    // Not a running copy of ours: this copy runs with a folder of its own.
+    m_lock.reset();
+    m_private =
+        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kestrova-XXXXXX"));
+    if (!m_private->isValid()) {
+      m_private.reset();
+      return Lock::Unusable;
+    }
+    m_base = m_private->path() + QLatin1Char('/') + m_name;
+    if (!takeLock()) {
+      m_lock.reset();
+      return Lock::Unusable;
+    }
+  }
 
   // Holding the lock, any socket file left at our path is from a copy that
   // ended without cleaning up.
@@ -104,7 +141,7 @@ bool SingleInstance::TryAcquire()
   connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
   // Not listening only costs the hand-over; the lock still keeps one copy.
   m_server->listen(SocketPath());
-  return true;
+  return Lock::Taken;
 }
 
 void SingleInstance::onNewConnection()

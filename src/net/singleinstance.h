@@ -9,7 +9,13 @@
 //  * The instance lock is a QLockFile "kestrova-<user>-<executable>.lock" in
 //    RuntimeFolder().  Whoever holds it is the running copy; the lock is
 //    released by the system when that process ends, also when it crashes
-//    (QLockFile recognises a lock left by a dead process as stale).
+//    (QLockFile recognises a lock left by a dead process as stale).  Only a
+//    lock file of this user naming a live process counts as a running copy;
+//    a lock that cannot be taken for any other reason (a folder that cannot
+//    be written, a lock planted by another user, something else in its
+//    place) does not stop the start: the lock and the socket move to a
+//    private folder made for this run (<temp>/kestrova-XXXXXX, removed at
+//    the end).
 //  * The running copy listens on a local socket "kestrova-<user>-<executable>"
 //    in the same folder.  A second start that fails to take the lock connects
 //    to it and sends the line "show"; the running copy restores its main
@@ -27,6 +33,7 @@
 
 class QLocalServer;
 class QLockFile;
+class QTemporaryDir;
 
 // Caption of the updater's window; also the name of its local socket.
 inline const QString UpdaterCaption = QStringLiteral("Kestrova软件在线升级");
@@ -49,9 +56,15 @@ public:
   explicit SingleInstance(const QString &executableName, QObject *parent = nullptr);
   ~SingleInstance() override;
 
-  // Takes the instance lock and starts listening for later starts.  False
-  // when another copy holds the lock (or the lock folder is unusable).
-  bool TryAcquire();
+  enum class Lock {
+    Taken,              // this copy runs; it listens for later starts
+    HeldByRunningCopy,  // hand over to the running copy and end
+    Unusable,           // not even a private folder could hold a lock
+  };
+  // Takes the instance lock and starts listening for later starts.
+  Lock Acquire();
+  // Acquire() == Lock::Taken.
+  bool TryAcquire() { return Acquire() == Lock::Taken; }
 
   // From a second start: asks the running copy to restore and raise its
   // window.  True when it confirmed within the time limit.
@@ -66,8 +79,11 @@ Q_SIGNALS:
 
 private:
   void onNewConnection();
+  bool takeLock();
 
+  QString m_name;  // "kestrova-<user>-<executable>"
   QString m_base;
+  std::unique_ptr<QTemporaryDir> m_private;
   std::unique_ptr<QLockFile> m_lock;
   QLocalServer *m_server = nullptr;
 };

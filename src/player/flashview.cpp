@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
+#include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 
@@ -27,7 +28,8 @@ html,body{margin:0;padding:0;width:100%;height:100%;overflow:hidden;background:#
 window.RufflePlayer = {config: {
   publicPath: "@RUFFLE@", polyfills: false, autoplay: "on", unmuteOverlay: "hidden",
   splashScreen: false, contextMenu: "off", letterbox: "off", logLevel: "error",
-  showSwfDownload: false, warnOnUnsupportedContent: false, allowFullscreen: false
+  showSwfDownload: false, warnOnUnsupportedContent: false, allowFullscreen: false,
+  openUrlMode: "deny", allowNetworking: "internal", allowScriptAccess: false
 }};
 </script>
 <script src="@RUFFLE@ruffle.js"></script>
@@ -84,6 +86,47 @@ window.RufflePlayer = {config: {
 </script></body></html>
 )HTML";
 
+// What the player page may load and reach: its own server only (which
+// serves nothing but the runtime, this page and the movie played), no frames,
+// no forms, no plug-ins.
+constexpr char PlayerPagePolicy[] =
+    "default-src 'none'; script-src 'self' 'unsafe-inline' 'wasm-unsafe-eval'; "
+    "connect-src 'self' data: blob:; img-src 'self' data: blob:; media-src 'self' data: blob:; "
+    "font-src 'self' data:; style-src 'unsafe-inline'; worker-src 'self' blob:; "
+    "frame-src 'none'; object-src 'none'; form-action 'none'; base-uri 'none'";
+
+// Movie variables as a web page's query reads them: "a=1&b=2", '+' a blank,
+// %XX a byte of UTF-8; the last of equal names counts.
+QList<std::pair<QString, QString>> ParseVariables(const QString &text)
+{
+  QList<std::pair<QString, QString>> vars;
+  for (const QString &part : text.split(u'&', Qt::SkipEmptyParts)) {
+    const qsizetype eq = part.indexOf(u'=');
+    auto decode = [](QString s) {
+      s.replace(u'+', u' ');
+      return QUrl::fromPercentEncoding(s.toUtf8());
+    };
+    vars.append(
+        {decode(eq < 0 ? part : part.left(eq)), eq < 0 ? QString() : decode(part.mid(eq + 1))});
+  }
+  return vars;
+}
+
+// A movie text is a local path with an optional "?query".  A folder name
+// may hold a '?' itself, so the text is a path as a whole when that file is
+// there; otherwise the query starts at the first '?' of the file name.
+void SplitMovie(const QString &movie, QString *path, QString *query)
+{
+  if (QFileInfo(movie).isFile()) {
+    *path = movie;
+    query->clear();
+    return;
+  }
+  const qsizetype q = movie.indexOf(u'?', movie.lastIndexOf(u'/') + 1);
+  *path = q < 0 ? movie : movie.left(q);
+  *query = q < 0 ? QString() : movie.mid(q + 1);
+}
+
 }  // namespace
 
 class TFlashPage : public QWebEnginePage {
@@ -91,6 +134,14 @@ public:
   TFlashPage(TFlashView *view) : QWebEnginePage(view), m_view(view) {}
 
 protected:
+  // The page never leaves the player: only the player page itself loads.
+  bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override
+  {
+    return isMainFrame && m_view->m_server &&
+           url.toString(QUrl::FullyEncoded) ==
+               m_view->m_server->pageUrl(QStringLiteral("player.html"));
+  }
+
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
                                 const QString &) override
   {
@@ -204,14 +255,15 @@ void TFlashView::loadPlayerPage()
   m_ready = false;
   if (!m_server)
     return;
-  m_server->setRoots({AppDir, CacheDir, DownloadDir});
-  const QString ruffle = m_server->urlForPath(AppDir + QStringLiteral("ruffle/ruffle.js"));
-  if (ruffle.isEmpty())
+  m_server->setFolders(AppDir, {CacheDir, DownloadDir});
+  if (m_server
+          ->resolveRequestPath(QUrl(m_server->runtimeUrl() + QStringLiteral("ruffle.js")).path())
+          .isEmpty())
     return;
   QByteArray html(PlayerPage);
-  const QString base = ruffle.left(ruffle.size() - int(sizeof("ruffle.js")) + 1);
-  html.replace("@RUFFLE@", base.toUtf8());
-  m_server->addPage(QStringLiteral("player.html"), html, "text/html; charset=utf-8");
+  html.replace("@RUFFLE@", m_server->runtimeUrl().toUtf8());
+  m_server->addPage(QStringLiteral("player.html"), html, "text/html; charset=utf-8",
+                    {{"Content-Security-Policy", PlayerPagePolicy}});
   m_pageRequested = true;
   m_page->load(QUrl(m_server->pageUrl(QStringLiteral("player.html"))));
 }
@@ -261,6 +313,8 @@ void TFlashView::stopPlayback()
   ++m_serial;
   m_playing = false;
   m_movieUrl.clear();
+  if (m_server)
+    m_server->stopPlaying();
   if (!m_pageRequested) {
     // Nothing was ever played: nothing to end.
     m_pending.clear();
@@ -283,19 +337,52 @@ void TFlashView::setMovie(const QString &movie)
     return;
   }
   // The folders may have changed (settings) since the page was loaded.
-  m_server->setRoots({AppDir, CacheDir, DownloadDir});
-  const QString url = m_server->urlForPath(movie);
-  if (url.isEmpty()) {
+  m_server->setFolders(AppDir, {CacheDir, DownloadDir});
+  QString path, query;
+  SplitMovie(movie, &path, &query);
+  QList<std::pair<QString, QString>> vars = ParseVariables(m_flashVars);
+  QString url;
+  QString missing;
+  if (path == AppDir + QStringLiteral("flvplayer.swf")) {
+    // The video player: its variables (also those in the movie's address)
+    // name the video by its local path, which becomes the video's address.
+    vars = ParseVariables(query) + vars;
+    query.clear();
+    for (auto &[name, value] : vars) {
+      if (name == u"file" && value.startsWith(u'/')) {
+        const QString address = m_server->servePlaying(value);
+        if (address.isEmpty())
+          missing = value;
+        value = address;
+      }
+    }
+    if (!QFileInfo(path).isFile())
+      missing = path;
+    url = m_server->videoPlayerUrl();
+  } else {
+    url = m_server->servePlaying(path);
+    if (url.isEmpty())
+      missing = path;
+  }
+  if (!missing.isEmpty()) {
     stopPlayback();
-    Q_EMIT movieFailed(QStringLiteral("movie not found: ") + movie);
+    Q_EMIT movieFailed(QStringLiteral("movie not found: ") + missing);
     return;
   }
+  if (!query.isEmpty()) {
+    QUrl withQuery(url);
+    withQuery.setQuery(query, QUrl::DecodedMode);
+    url = withQuery.toString(QUrl::FullyEncoded);
+  }
+  QJsonObject parameters;
+  for (const auto &[name, value] : vars)
+    parameters.insert(name, value);
   ++m_serial;
   m_playing = true;
   m_movieUrl = url;
   QJsonObject options;
   options.insert(QStringLiteral("url"), url);
-  options.insert(QStringLiteral("parameters"), m_flashVars);
+  options.insert(QStringLiteral("parameters"), parameters);
   options.insert(QStringLiteral("scale"), ScaleModeName(m_scaleMode));
   options.insert(QStringLiteral("background"), BackgroundColorText(m_backgroundColor));
   const QString json = QString::fromUtf8(QJsonDocument(options).toJson(QJsonDocument::Compact));

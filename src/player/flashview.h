@@ -1,8 +1,12 @@
 #pragma once
 // The Flash player control: a web view that shows our own player page, which
 // runs the Flash runtime (Ruffle, WebAssembly) from AppDir/ruffle/.  The
-// page, the runtime and the movies come from the player's loopback server
-// (TMediaServer), which serves files of AppDir, CacheDir and DownloadDir only.
+// page, the runtime and the movie come from the player's loopback server
+// (TMediaServer), which serves the one movie (or video) being played, from
+// CacheDir or DownloadDir, and the program's own few files.  A movie gets
+// no more of the network than a game needs: it cannot open pages or windows
+// (an address it asks to open is refused), reach another origin or call
+// into the page, and the page never navigates away.
 //
 // The control keeps the property names of the Flash control the rest of the
 // program talks to:
@@ -10,7 +14,10 @@
 //                    loads the movie with the properties below.  Setting it
 //                    to AppDir + "flvplayer.swf?file=0.swf" (or to empty text)
 //                    ends whatever was playing.
-//   FlashVars        the movie's variables ("a=1&b=2"), read when Movie is set
+//   FlashVars        the movie's variables ("a=1&b=2", values percent-encoded),
+//                    read when Movie is set.  For the video-player movie a
+//                    "file" that is a local path is handed over as the
+//                    video's address.
 //   Loop             kept for callers; the runtime has no switch for it, and
 //                    the movies played here loop or stop by their own script
 //   ScaleMode        0 show all, 1 no border, 2 exact fit, 3 no scale

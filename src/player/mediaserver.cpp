@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QUrl>
 
 #include <httplib.h>
@@ -15,11 +16,10 @@
 
 namespace {
 
-constexpr char PagePrefix[] = "/~kestrova/";
-
 struct Page {
   QByteArray bytes;
   QByteArray contentType;
+  QList<std::pair<QByteArray, QByteArray>> headers;
 };
 
 // Accepts only "/seg/seg/..." with no empty, "." or ".." segment, no
@@ -36,7 +36,23 @@ bool CleanAbsolutePath(const QString &path)
   return true;
 }
 
+// One segment of a path: no folder in it, nothing that climbs.
+bool PlainName(const QString &name)
+{
+  return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
+         !name.contains(u'\\') && !name.contains(QChar(0));
+}
+
 QString WithSlash(const QString &folder) { return folder.endsWith(u'/') ? folder : folder + u'/'; }
+
+// 128 random bits as 32 hex digits.
+QString RandomPrefix()
+{
+  QString text;
+  for (int i = 0; i < 4; ++i)
+    text += QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QChar(u'0'));
+  return text;
+}
 
 }  // namespace
 
@@ -44,9 +60,14 @@ struct TMediaServer::Impl {
   httplib::Server server;
   std::thread thread;
   int port = 0;
+  std::string host;  // "127.0.0.1:PORT", the only Host answered
+  QString prefix;    // "/<32 hex digits>/"
   mutable std::mutex mutex;
-  QStringList roots;       // as given, each ending in '/'
-  QStringList canonRoots;  // resolved, each ending in '/'
+  QString appDir;            // ending in '/'
+  QStringList folders;       // as given, each ending in '/'
+  QStringList canonFolders;  // resolved, each ending in '/'
+  QString playing;           // the file played (resolved), or empty
+  QString playingName;       // its name in the address
   QHash<QString, Page> pages;
 };
 
@@ -66,6 +87,7 @@ std::shared_ptr<TMediaServer> TMediaServer::Acquire()
 
 TMediaServer::TMediaServer() : d(std::make_unique<Impl>())
 {
+  d->prefix = u'/' + RandomPrefix() + u'/';
   // More workers than the browser's six connections per host, so a held
   // keep-alive connection never makes a new request wait.
   d->server.new_task_queue = [] { return new httplib::ThreadPool(8); };
@@ -74,16 +96,25 @@ TMediaServer::TMediaServer() : d(std::make_unique<Impl>())
   d->server.set_write_timeout(30);
 
   auto handler = [this](const httplib::Request &req, httplib::Response &res) {
+    // Only requests addressed to this server by its own address; a page of
+    // another origin that reaches the port by a name of its own is not.
+    if (req.get_header_value("Host") != d->host) {
+      res.status = 403;
+      return;
+    }
+    res.set_header("Cache-Control", "no-store");
     const QString path =
         QString::fromUtf8(req.path.data(), static_cast<qsizetype>(req.path.size()));
-    if (path.startsWith(QLatin1String(PagePrefix))) {
+    const QString pagePrefix = d->prefix + QStringLiteral("page/");
+    if (path.startsWith(pagePrefix)) {
       std::lock_guard<std::mutex> lock(d->mutex);
-      const auto it = d->pages.constFind(path.mid(int(sizeof(PagePrefix)) - 1));
+      const auto it = d->pages.constFind(path.mid(pagePrefix.size()));
       if (it == d->pages.cend()) {
         res.status = 404;
         return;
       }
-      res.set_header("Cache-Control", "no-store");
+      for (const auto &[name, value] : it->headers)
+        res.set_header(name.toStdString(), value.toStdString());
       res.set_content(it->bytes.constData(), static_cast<size_t>(it->bytes.size()),
                       it->contentType.constData());
       return;
@@ -105,8 +136,6 @@ TMediaServer::TMediaServer() : d(std::make_unique<Impl>())
     // Nothing is kept in the web engine's cache: the player page loads the
     // runtime once and keeps it, and a kept copy of its 14 MB would only
     // cost memory; media files may be replaced (pruned, fetched again).
-    res.set_header("Cache-Control", "no-store");
-    res.set_header("Access-Control-Allow-Origin", "*");
     res.set_content_provider(static_cast<size_t>(size), ContentTypeFor(file).toStdString(),
                              [fp](size_t offset, size_t length, httplib::DataSink &sink) {
                                char buf[64 * 1024];
@@ -128,6 +157,7 @@ TMediaServer::TMediaServer() : d(std::make_unique<Impl>())
   d->server.Get(R"(/.*)", handler);
 
   d->port = d->server.bind_to_any_port("127.0.0.1");
+  d->host = "127.0.0.1:" + std::to_string(d->port);
   if (d->port > 0) {
     d->thread = std::thread([this] { d->server.listen_after_bind(); });
     // A stop() that comes before the server loop runs would be lost and
@@ -151,73 +181,98 @@ QString TMediaServer::origin() const
   return QStringLiteral("http://127.0.0.1:") + QString::number(d->port);
 }
 
-void TMediaServer::setRoots(const QStringList &roots)
+QString TMediaServer::base() const { return origin() + d->prefix; }
+
+void TMediaServer::setFolders(const QString &appDir, const QStringList &mediaFolders)
 {
   QStringList given, canon;
-  for (const QString &root : roots) {
-    if (root.isEmpty() || !QDir::isAbsolutePath(root))
+  for (const QString &folder : mediaFolders) {
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder))
       continue;
-    const QString resolved = QFileInfo(root).canonicalFilePath();
+    const QString resolved = QFileInfo(folder).canonicalFilePath();
     if (resolved.isEmpty())
       continue;
-    given << WithSlash(QDir::cleanPath(root));
+    given << WithSlash(QDir::cleanPath(folder));
     canon << WithSlash(resolved);
   }
   std::lock_guard<std::mutex> lock(d->mutex);
-  d->roots = given;
-  d->canonRoots = canon;
+  d->appDir = appDir.isEmpty() ? QString() : WithSlash(appDir);
+  d->folders = given;
+  d->canonFolders = canon;
 }
 
-QStringList TMediaServer::roots() const
-{
-  std::lock_guard<std::mutex> lock(d->mutex);
-  return d->roots;
-}
+QString TMediaServer::runtimeUrl() const { return base() + QStringLiteral("ruffle/"); }
+
+QString TMediaServer::videoPlayerUrl() const { return base() + QStringLiteral("flvplayer.swf"); }
 
 void TMediaServer::addPage(const QString &name, const QByteArray &bytes,
-                           const QByteArray &contentType)
+                           const QByteArray &contentType,
+                           const QList<std::pair<QByteArray, QByteArray>> &headers)
 {
   std::lock_guard<std::mutex> lock(d->mutex);
-  d->pages.insert(name, Page{bytes, contentType});
+  d->pages.insert(name, Page{bytes, contentType, headers});
 }
 
 QString TMediaServer::pageUrl(const QString &name) const
 {
-  return origin() + QLatin1String(PagePrefix) + name;
+  return base() + QStringLiteral("page/") + QString::fromLatin1(QUrl::toPercentEncoding(name));
 }
 
-QString TMediaServer::urlForPath(const QString &localPathWithQuery) const
+QString TMediaServer::servePlaying(const QString &path)
 {
-  const qsizetype q = localPathWithQuery.indexOf(u'?');
-  const QString path = q < 0 ? localPathWithQuery : localPathWithQuery.left(q);
-  const QString query = q < 0 ? QString() : localPathWithQuery.mid(q + 1);
-  if (resolveRequestPath(path).isEmpty())
+  QString file;
+  if (CleanAbsolutePath(path)) {
+    const QFileInfo info(path);
+    const QString canonical = info.isFile() ? info.canonicalFilePath() : QString();
+    std::lock_guard<std::mutex> lock(d->mutex);
+    for (int i = 0; i < d->folders.size() && !canonical.isEmpty(); ++i) {
+      // The path as given must lie in a folder, and so must the file it
+      // finally names once links are resolved.
+      if (path.startsWith(d->folders.at(i)) && canonical.startsWith(d->canonFolders.at(i))) {
+        file = canonical;
+        break;
+      }
+    }
+    d->playing = file;
+    d->playingName = file.isEmpty() ? QString() : QFileInfo(path).fileName();
+  } else {
+    stopPlaying();
+  }
+  if (file.isEmpty())
     return QString();
-  QUrl url(origin());
-  url.setPath(path, QUrl::DecodedMode);
-  if (q >= 0)
-    url.setQuery(query, QUrl::DecodedMode);
-  return url.toString(QUrl::FullyEncoded);
+  return base() + QStringLiteral("play/") +
+         QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(path).fileName()));
+}
+
+void TMediaServer::stopPlaying()
+{
+  std::lock_guard<std::mutex> lock(d->mutex);
+  d->playing.clear();
+  d->playingName.clear();
 }
 
 QString TMediaServer::resolveRequestPath(const QString &decodedPath) const
 {
-  if (!CleanAbsolutePath(decodedPath))
+  if (!decodedPath.startsWith(d->prefix) || decodedPath.contains(QChar(0)))
     return QString();
-  const QFileInfo info(decodedPath);
-  if (!info.isFile())
-    return QString();
-  const QString canonical = info.canonicalFilePath();
-  if (canonical.isEmpty())
-    return QString();
-  std::lock_guard<std::mutex> lock(d->mutex);
-  for (int i = 0; i < d->roots.size(); ++i) {
-    // The path as asked must lie in a root, and so must the file it
-    // finally names once links are resolved.
-    if (decodedPath.startsWith(d->roots.at(i)) && canonical.startsWith(d->canonRoots.at(i)))
-      return canonical;
+  const QString rest = decodedPath.mid(d->prefix.size());
+  QString file;
+  {
+    std::lock_guard<std::mutex> lock(d->mutex);
+    if (rest == u"flvplayer.swf" && !d->appDir.isEmpty()) {
+      file = d->appDir + rest;
+    } else if (rest.startsWith(u"ruffle/") && !d->appDir.isEmpty()) {
+      const QString name = rest.mid(7);
+      if (PlainName(name) && (name.endsWith(u".js") || name.endsWith(u".wasm")))
+        file = d->appDir + rest;
+    } else if (rest.startsWith(u"play/") && !d->playing.isEmpty() &&
+               rest.mid(5) == d->playingName) {
+      return QFileInfo(d->playing).isFile() ? d->playing : QString();
+    }
   }
-  return QString();
+  if (file.isEmpty() || !QFileInfo(file).isFile())
+    return QString();
+  return file;
 }
 
 QByteArray TMediaServer::ContentTypeFor(const QString &path)

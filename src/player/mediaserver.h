@@ -1,18 +1,18 @@
 #pragma once
 // The player's own small web server on 127.0.0.1.  The web engine cannot load
 // the Flash runtime (WebAssembly) from files or a custom scheme, so the player
-// page, the runtime and the movies reach it over loopback HTTP.
+// page, the runtime and the movie reach it over loopback HTTP.
 //
-// It serves, read only:
-//   /~kestrova/<page>          pages registered with addPage()
-//   /<absolute path>           a file that lies inside one of the roots
-// The roots are the program's folder, the cache folder and the download
-// folder; nothing else on the disk is reachable.  A local path's address is
-// simply its absolute path, so a movie that is handed a local file path
-// (the video player's "file" variable) finds the file through the same
-// server.  Paths are checked segment by segment ("..", "." and empty
-// segments are refused) and again after resolving links, so no request
-// leaves its root.
+// It serves, read only, below a prefix drawn at random for each start
+// ("/<32 hex digits>/"), these and nothing else:
+//   <prefix>ruffle/<name>   a runtime file (.js, .wasm) of AppDir/ruffle/
+//   <prefix>flvplayer.swf   the video-player movie of AppDir
+//   <prefix>page/<name>     a page registered with addPage()
+//   <prefix>play/<name>     the one file being played (servePlaying())
+// A request whose Host is not this server's own "127.0.0.1:PORT" is refused,
+// so a web page elsewhere that finds the port (also through a name that was
+// made to point here) gets nothing, and no answer lets another origin read
+// it.  Other programs of the machine do not know the prefix.
 //
 // The server runs on its own thread from the first Acquire() until the last
 // holder lets go.
@@ -33,22 +33,35 @@ public:
   int port() const;
   // "http://127.0.0.1:PORT"
   QString origin() const;
+  // origin() + "/<prefix>/": every address served starts with it.
+  QString base() const;
 
-  // The folders whose files may be served (absolute, any trailing '/').
+  // The program's folder (for the runtime and the video-player movie) and
+  // the folders a played file may lie in (absolute, any trailing '/').
   // Empty entries are ignored.  Safe to call from any thread.
-  void setRoots(const QStringList &roots);
-  QStringList roots() const;
+  void setFolders(const QString &appDir, const QStringList &mediaFolders);
 
-  // Serves `bytes` at /~kestrova/<name> with the given content type.
-  void addPage(const QString &name, const QByteArray &bytes, const QByteArray &contentType);
+  // base() + "ruffle/"
+  QString runtimeUrl() const;
+  // base() + "flvplayer.swf"
+  QString videoPlayerUrl() const;
+
+  // Serves `bytes` at base() + "page/<name>" with the given content type
+  // and extra headers.
+  void addPage(const QString &name, const QByteArray &bytes, const QByteArray &contentType,
+               const QList<std::pair<QByteArray, QByteArray>> &headers = {});
   QString pageUrl(const QString &name) const;
 
-  // The address of a local file, or empty text when the file is not inside
-  // a root.  A "?query" after the path is kept.
-  QString urlForPath(const QString &localPathWithQuery) const;
+  // Makes the local file `path` the one file played; the file served before
+  // is served no more.  Gives its address (the file name percent-encoded),
+  // or empty text, serving nothing, when `path` is not a plain file inside
+  // one of the media folders (checked segment by segment, "..", "." and
+  // empty segments refused, and again after resolving links).
+  QString servePlaying(const QString &path);
+  void stopPlaying();
 
-  // The local file a request path stands for, or empty text when the path
-  // is refused (outside every root, not a plain file, bad segments).
+  // The local file a request path (percent-decoded) stands for, or empty
+  // text when nothing is served there.
   QString resolveRequestPath(const QString &decodedPath) const;
 
   // Content type by file extension (.wasm application/wasm, .js

@@ -126,7 +126,9 @@ QString TPlayerHost::AudioPageUrl()
 
 QString TPlayerHost::VideoFlashVars(const QString &path)
 {
-  return QStringLiteral("file=") + path +
+  // The path is percent-encoded, so a folder with '&', '+', '%', '#' or '?'
+  // in its name stays one value.
+  return QStringLiteral("file=") + QString::fromLatin1(QUrl::toPercentEncoding(path, "/")) +
          QStringLiteral("&overstretch=true&showdigits=true&autostart=true&showplayerbar=true") +
          QStringLiteral("&callback=true&enablejs=true&streamscript=http://");
 }

@@ -113,7 +113,8 @@ public:
 
   // Address of the audio page: Mp3PageUrl + "_" + VarType + ".html".
   static QString AudioPageUrl();
-  // The video player's variables for the video file at `path`.
+  // The video player's variables for the video file at `path` (the path
+  // percent-encoded).
   static QString VideoFlashVars(const QString &path);
 
 Q_SIGNALS:

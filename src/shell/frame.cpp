@@ -51,7 +51,21 @@ int Level(const QTreeWidgetItem *item)
 
 }  // namespace
 
-MainFrame::MainFrame(TfrmMain *form) : QObject(form), m_form(form) {}
+MainFrame::MainFrame(TfrmMain *form) : QObject(form), m_form(form)
+{
+  if (QCoreApplication *app = QCoreApplication::instance())
+    app->installEventFilter(this);
+}
+
+bool MainFrame::eventFilter(QObject *watched, QEvent *event)
+{
+  // The application is told to quit from outside (the end of the desktop
+  // session): the same exit as the tray's, before the windows are asked to
+  // close.
+  if (event->type() == QEvent::Quit && watched == QCoreApplication::instance() && !m_ending)
+    EndProgram();
+  return QObject::eventFilter(watched, event);
+}
 
 void MainFrame::imgTcMouseDown(Qt::MouseButtons buttons, QPoint globalPos)
 {

@@ -62,7 +62,9 @@ public:
 
   // The one way the program ends (close button, tray menu, Timer1, end of
   // the desktop session): the message loop stops, the window is destroyed
-  // and FormDestroy runs.
+  // and FormDestroy runs.  A quit of the application that did not come from
+  // here (the session manager's at logout) runs it too, so that the window
+  // neither refuses to close nor hides to the tray nor asks its question.
   void EndProgram();
   bool ending() const { return m_ending; }
 
@@ -72,6 +74,9 @@ public:
 Q_SIGNALS:
   // Emitted by EndProgram before the message loop is told to stop.
   void programEnding();
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   void SyncTreeScrollBars();

@@ -86,7 +86,6 @@ void StartupSequence::InitMainWindow()
   // 8. The recommended view (an unreadable catalog leaves tv1 empty).
   m_form->channels->LoadChannelsById(RecommendedChannelIds);
   m_form->tbsChannel->setWindowTitle(QStringLiteral("推荐类"));
-  step(QStringLiteral("LoadChannels"));
   // 9. The engine library.
   m_form->engine()->Initkestrova(ClientVersion);
   step(QStringLiteral("Initkestrova"));

@@ -1,6 +1,7 @@
 #include "shell/settings.h"
 
 #include "base/config.h"
+#include "base/gbk.h"
 #include "base/globals.h"
 #include "base/ini.h"
 #include "base/routines.h"
@@ -18,6 +19,12 @@
 namespace {
 
 const QString kRefused = QStringLiteral("没有权限创建下载文件夹。");
+// local.ini keeps the folder in GBK; a name GBK has no characters for could
+// not be kept and would be lost at the next start.
+const QString kNotSpellable =
+    QStringLiteral("下载文件夹的名称中有无法保存的文字，请换一个文件夹。");
+
+bool GbkCanSpell(const QString &text) { return FromGbk(ToGbk(text)) == text; }
 
 bool WriteInfo(const char *key, const QString &value)
 {
@@ -120,6 +127,10 @@ bool TfrmSettings::limgOkClick()
     if (!folder.endsWith(QLatin1Char('/'))) {
       folder += QLatin1Char('/');
       edtDownloadDir->setText(folder);
+    }
+    if (!GbkCanSpell(folder)) {
+      ShowInfoBox(kNotSpellable, this);
+      return false;
     }
     if (!PrepareDownloadFolder(folder)) {
       ShowInfoBox(kRefused, this);

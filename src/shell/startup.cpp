@@ -11,6 +11,7 @@
 #include "shell/lifecycle.h"
 #include "shell/mainwindow.h"
 #include "shell/mainwindow_skin.h"
+#include "shell/tray.h"
 #include "widgets/dialogs.h"
 #include "widgets/wintemplate.h"
 
@@ -108,6 +109,30 @@ bool IsFlashAvailable(const QString &appDir)
   return created;
 }
 
+bool RefuseWhileUpdating(const QString &firstArgument)
+{
+  if (firstArgument == QLatin1String("update_open") || !IsUpdaterRunning())
+    return false;
+  ShowInfoBox(UpdatingMessage);
+  return true;
+}
+
+bool RefuseWithoutFlash(const QString &appDir)
+{
+  if (IsFlashAvailable(appDir))
+    return false;
+  ShowInfoBox(NoFlashMessage);
+  return true;
+}
+
+void ShowAtStart(TfrmMain *main)
+{
+  if (!StartedHidden)
+    main->show();
+  else if (!main->tray->Available())
+    main->showMinimized();
+}
+
 TDataModule1::TDataModule1(QObject *parent) : QObject(parent)
 {
   PreparePaths();
@@ -127,18 +152,22 @@ int KestrovaMain(int argc, char **argv)
   const QString first = args.size() > 1 ? args.at(1) : QString();
 
   // 1. No start while the updater runs, unless the updater starts us.
-  if (first != QLatin1String("update_open") && IsUpdaterRunning()) {
-    ShowInfoBox(UpdatingMessage);
+  if (RefuseWhileUpdating(first))
     return 0;
-  }
 
   // 2. One running copy: a later start brings the running copy forward and
-  // ends silently.
+  // ends silently.  A lock that cannot be had at all is an error.
   const QString ownName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
   SingleInstance instance(ownName);
-  if (!instance.TryAcquire()) {
+  switch (instance.Acquire()) {
+  case SingleInstance::Lock::Taken:
+    break;
+  case SingleInstance::Lock::HeldByRunningCopy:
     instance.AskRunningToShow();
     return 0;
+  case SingleInstance::Lock::Unusable:
+    ShowInfoBox(NoInstanceLockMessage);
+    return 1;
   }
 
   // 3. "-start" (any letter case): hidden in the tray.
@@ -150,10 +179,8 @@ int KestrovaMain(int argc, char **argv)
   QCoreApplication::setApplicationName(QStringLiteral("kestrova"));
 
   // 5. The Flash player must be creatable.
-  if (!IsFlashAvailable(QCoreApplication::applicationDirPath() + QLatin1Char('/'))) {
-    ShowInfoBox(NoFlashMessage);
+  if (RefuseWithoutFlash(QCoreApplication::applicationDirPath() + QLatin1Char('/')))
     return 0;
-  }
 
   // 6. The title.
   QGuiApplication::setApplicationDisplayName(ApplicationTitle);
@@ -184,8 +211,7 @@ int KestrovaMain(int argc, char **argv)
   main->life->FormCreate();
 
   // 9. The message loop; the window shows when it starts unless hidden.
-  if (!StartedHidden)
-    main->show();
+  ShowAtStart(main);
   const int code = main->frame->ending() ? 0 : app.exec();
 
   TfrmWinTemplate::SetMainWindow(nullptr);

@@ -313,8 +313,21 @@ TEST_F(EngineDataFileTest, TheFileInTheProgramFolderComesFirst)
   CapEngineDataFile();
   EXPECT_TRUE(QFileInfo::exists(Path("Download/DATA.KSV")));
   EXPECT_TRUE(QFileInfo::exists(EngineDataFallbackFile()));  // not looked at
-  CapEngineDataFile();                                       // and nothing at all is no error
-  QFile::remove(Path("Download/DATA.KSV"));
-  QFile::remove(EngineDataFallbackFile());
+  CapEngineDataFile();                                       // a second time changes nothing
+  EXPECT_EQ(QFileInfo(Path("Download/DATA.KSV")).size(), 10);
+  EXPECT_TRUE(QFileInfo::exists(EngineDataFallbackFile()));
+  ASSERT_TRUE(QFile::remove(Path("Download/DATA.KSV")));
+  ASSERT_TRUE(QFile::remove(EngineDataFallbackFile()));
+  // Nothing at all is no error, and nothing is made.
   CapEngineDataFile();
+  EXPECT_FALSE(QFileInfo::exists(Path("Download/DATA.KSV")));
+  EXPECT_FALSE(QFileInfo::exists(Path("download/data.ksv")));
+  EXPECT_FALSE(QFileInfo::exists(EngineDataFallbackFile()));
+  // A folder in the file's place is no data file: it and what it holds stay,
+  // and the oversized file behind it in the fallback place is the one capped.
+  ASSERT_TRUE(WriteBytes(Path("download/data.ksv/inside.txt"), "kept"));
+  MakeFile(EngineDataFallbackFile(), EngineDataFileLimit + 1);
+  CapEngineDataFile();
+  EXPECT_EQ(ReadBytes(Path("download/data.ksv/inside.txt")), QByteArray("kept"));
+  EXPECT_FALSE(QFileInfo::exists(EngineDataFallbackFile()));
 }

@@ -63,7 +63,11 @@ TEST_F(IniTest, DamagedFilesAndOtherEncodingsAreReadAsFarAsPossible)
     QString expectedName;
   } cases[] = {
       {"utf-8 with mark", "\xEF\xBB\xBF" + utf8Body, QStringLiteral("游戏")},
-      {"utf-8 without mark", utf8Body, QStringLiteral("游戏")},
+      // Without a mark the file is GBK, even where its bytes happen to be
+      // valid UTF-8 too: "学习" in GBK reads as "ѧϰ" in UTF-8.
+      {"gbk that is also valid utf-8", "[Info]\r\nname=\xD1\xA7\xCF\xB0\r\nn=1\r\n",
+       QStringLiteral("学习")},
+      {"utf-8 without mark", utf8Body, FromGbk(QStringLiteral("游戏").toUtf8())},
       {"utf-16 with mark", utf16, QStringLiteral("游戏")},
       {"damaged lines",
        QByteArray("\x00\x01garbage", 9) + "\r\n[Info\r\n=novalue\r\nno equals "
@@ -187,6 +191,19 @@ TEST_F(IniTest, WritesKeepTheEncodingOfTheFile)
   ASSERT_TRUE(WriteIniValue(utf8File, "Info", "2", QStringLiteral("한국어")));
   EXPECT_EQ(ReadBytes(utf8File), "\xEF\xBB\xBF[Info]\r\nname=" + QStringLiteral("游戏").toUtf8() +
                                      "\r\n2=" + QStringLiteral("한국어").toUtf8() + "\r\n");
+
+  // A GBK file whose bytes are valid UTF-8 as well stays GBK: the value
+  // that is there reads right, and a new one is written in GBK.
+  const QString both = Path("b.ini");
+  ASSERT_TRUE(WriteBytes(both, "[Info]\r\n11=/home/\xD1\xA7\xCF\xB0/\r\n"));
+  EXPECT_EQ(ReadIniValue(both, "Info", "11"), QStringLiteral("/home/学习/"));
+  ASSERT_TRUE(WriteIniValue(both, "Info", "12", QStringLiteral("/home/图片/")));
+  EXPECT_EQ(ReadBytes(both), QByteArray("[Info]\r\n11=/home/\xD1\xA7\xCF\xB0/\r\n12=/home/") +
+                                 ToGbk(QStringLiteral("图片")) + "/\r\n");
+  // Hangul has no GBK spelling: refused, nothing changes.
+  const QByteArray kept = ReadBytes(both);
+  EXPECT_FALSE(WriteIniValue(both, "Info", "12", QStringLiteral("한국어")));
+  EXPECT_EQ(ReadBytes(both), kept);
 
   // A GBK file with bytes that are not GBK keeps those bytes untouched.
   const QString gbkFile = Path("g.ini");

@@ -105,6 +105,28 @@ TEST_F(RoutinesTest, FolderListingAndDeletion)
   EXPECT_TRUE(QFileInfo::exists(dir_));
 }
 
+TEST_F(RoutinesTest, DeletingALinkedFolderRemovesOnlyTheLink)
+{
+  ASSERT_TRUE(WriteBytes(Path("elsewhere/keep.txt"), "keep"));
+  ASSERT_TRUE(WriteBytes(Path("elsewhere/sub/deep.txt"), "deep"));
+  // Given with and without the slash, which makes a difference to the file
+  // system: "backup/" resolves the link, "backup" does not.
+  for (const char *given : {"backup", "backup/"}) {
+    SCOPED_TRACE(given);
+    ASSERT_TRUE(QFile::link(Path("elsewhere"), Path("backup")));
+    DeleteFolderTree(Path(given));
+    EXPECT_FALSE(QFileInfo(Path("backup")).isSymLink()) << "the link is still there";
+    EXPECT_FALSE(QFileInfo::exists(Path("backup")));
+    EXPECT_EQ(ReadBytes(Path("elsewhere/keep.txt")), QByteArray("keep"));
+    EXPECT_EQ(ReadBytes(Path("elsewhere/sub/deep.txt")), QByteArray("deep"));
+  }
+  // A link to a file is no folder: it stays, and so does its file.
+  ASSERT_TRUE(QFile::link(Path("elsewhere/keep.txt"), Path("filelink")));
+  DeleteFolderTree(Path("filelink"));
+  EXPECT_TRUE(QFileInfo(Path("filelink")).isSymLink());
+  EXPECT_EQ(ReadBytes(Path("elsewhere/keep.txt")), QByteArray("keep"));
+}
+
 TEST_F(RoutinesTest, CreateEmptyFile)
 {
   ASSERT_TRUE(WriteBytes(Path("list.dat"), "content"));

@@ -5,9 +5,13 @@
 #include "base/gbk.h"
 #include "base/globals.h"
 #include "lists/core/playlistfile.h"
+#include "lists/playback.h"
 #include "lists/playlist.h"
 #include "player/listnodes.h"
+#include "widgets/mainwindowport.h"
 
+#include <QDir>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -188,6 +192,61 @@ TEST_F(PlayListTest, SelfSelectedTabShowsTheListPage)
   EXPECT_EQ(released, 1);
   list->imgSelfSelMouseDown();
   EXPECT_EQ(released, 1) << "already the active tab";
+}
+
+// The main window as the play area sees it, doing nothing.
+class QuietWindow final : public IMainWindow {
+public:
+  QWidget *mainWidget() override { return &widget; }
+  void ShowCentrePage(int) override {}
+  void ShowListPage(int) override {}
+  QRect MaximizedGeometry() const override { return {}; }
+  QWidget *exitFullScreenPanel() override { return nullptr; }
+  void addNoContextMenu(QWidget *) override {}
+  void EndProgram() override {}
+  void OpenSettings() override {}
+  void SendChannelMessage(MessageChannel, const QString &) override {}
+  void OnChannelMessage(MessageChannel, const QString &, std::function<void()>) override {}
+  QWidget widget;
+};
+
+TEST(PlayListStart, TheCacheIsPrunedOnlyAgainstAListThatWasRead)
+{
+  // What the start does with the cache for each state of the list file:
+  // a read list keeps its own items; an absent file is an empty list (the
+  // cache is emptied); a file that is there but cannot be read (here a
+  // folder in its place, which fails for any user) leaves the cache alone.
+  const struct {
+    const char *what;
+    int state;  // 0 read, 1 absent, 2 unreadable
+    bool keeps5, keeps9;
+  } cases[] = {
+      {"read", 0, true, false},
+      {"absent", 1, false, false},
+      {"unreadable", 2, true, true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    TestAppDir app(false);
+    ASSERT_TRUE(app.isValid());
+    ASSERT_TRUE(app.write("Caches/5.swf", "five"));
+    ASSERT_TRUE(app.write("Caches/9.swf", "nine"));
+    QFile::remove(LastPlayedFile);
+    if (c.state == 0) {
+      ASSERT_TRUE(app.write("Resource/Dat/pvlt_last.dat", "id=1\r\n5,0701,five,,1,d\r\n"));
+    } else if (c.state == 2) {
+      ASSERT_TRUE(QDir().mkpath(LastPlayedFile));
+    }
+    QuietWindow window;
+    QWidget playPage, listPage;
+    new QVBoxLayout(&playPage);
+    new QVBoxLayout(&listPage);
+    QTimer timer;
+    TPlayback playback(&window, nullptr, &playPage, &listPage, &timer, nullptr);
+    playback.LoadPlayList();
+    EXPECT_EQ(QFileInfo::exists(CacheDir + "5.swf"), c.keeps5);
+    EXPECT_EQ(QFileInfo::exists(CacheDir + "9.swf"), c.keeps9);
+  }
 }
 
 }  // namespace

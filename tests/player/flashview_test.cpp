@@ -6,21 +6,32 @@
 #include "player/flashview.h"
 #include "player/mediaserver.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEnginePage>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
-TEST(MediaServer, ServesOnlyFilesInsideItsFolders)
+TEST(MediaServer, ServesOnlyTheRuntimeThePageAndTheFilePlayed)
 {
   TestAppDir app(false);
   ASSERT_TRUE(app.isValid());
   ASSERT_TRUE(app.write("Caches/12.swf", "FWS-movie"));
+  ASSERT_TRUE(app.write("Caches/13.swf", "FWS-other"));
   ASSERT_TRUE(app.write("ruffle/x.wasm", "wasm"));
   ASSERT_TRUE(app.write("ruffle/x.js", "js"));
+  ASSERT_TRUE(app.write("ruffle/notes.txt", "secret notes"));
+  ASSERT_TRUE(app.write("flvplayer.swf", "FWS-video-player"));
+  ASSERT_TRUE(app.write("Config/local.ini", "[Info]\r\n2=secret-password\r\n"));
   ASSERT_TRUE(app.write("DL/儿歌 一.mp3", "0123456789"));
+  ASSERT_TRUE(app.write("DL/saved.swf", "secret saved game"));
   QTemporaryDir outside;
   QFile secret(outside.path() + "/secret.txt");
   ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
@@ -33,56 +44,122 @@ TEST(MediaServer, ServesOnlyFilesInsideItsFolders)
 
   auto server = TMediaServer::Acquire();
   ASSERT_TRUE(server);
-  server->setRoots({AppDir, CacheDir, DownloadDir});
-  server->addPage("player.html", "<html></html>", "text/html");
-  httplib::Client client("127.0.0.1", server->port());
+  server->setFolders(AppDir, {CacheDir, DownloadDir});
+  server->addPage("player.html", "<html></html>", "text/html", {{"X-Test", "1"}});
+  const QString played = server->servePlaying(DownloadDir + "儿歌 一.mp3");
+  ASSERT_FALSE(played.isEmpty());
+  // The address is the file's name, percent-encoded, below the prefix.
+  EXPECT_EQ(played, server->base() + "play/" + QUrl::toPercentEncoding("儿歌 一.mp3"));
+  // The prefix is drawn at random: 32 hex digits.
+  const QString prefix = QUrl(server->base()).path();
+  EXPECT_TRUE(QRegularExpression("^/[0-9a-f]{32}/$").match(prefix).hasMatch())
+      << prefix.toStdString();
+  EXPECT_EQ(server->pageUrl("player.html"), server->base() + "page/player.html");
+  EXPECT_EQ(server->runtimeUrl(), server->base() + "ruffle/");
+  EXPECT_EQ(server->videoPlayerUrl(), server->base() + "flvplayer.swf");
 
+  httplib::Client client("127.0.0.1", server->port());
+  const QByteArray base = prefix.toUtf8();
   const QByteArray app8 = QUrl::toPercentEncoding(AppDir, "/");
-  const QByteArray outside8 = QUrl::toPercentEncoding(outside.path(), "/");
+  const QByteArray own = QString("127.0.0.1:%1").arg(server->port()).toUtf8();
   const struct {
     QByteArray path;
     int status;
     const char *type;
+    QByteArray host = {};
   } cases[] = {
-      {app8 + "Caches/12.swf", 200, "application/x-shockwave-flash"},
-      {app8 + "ruffle/x.wasm", 200, "application/wasm"},
-      {app8 + "ruffle/x.js", 200, "application/x-javascript"},
-      {app8 + QUrl::toPercentEncoding("DL/儿歌 一.mp3", "/"), 200, "audio/mpeg"},
-      {"/~kestrova/player.html", 200, "text/html"},
-      {"/~kestrova/other.html", 404, nullptr},
-      {outside8 + "/secret.txt", 404, nullptr},
-      {app8 + "Caches/../../" + outside8.mid(1) + "/secret.txt", 404, nullptr},
-      {app8 + "Caches/%2e%2e/Caches/12.swf", 404, nullptr},
-      {app8 + "Caches/./12.swf", 404, nullptr},
-      {app8 + "Caches//12.swf", 404, nullptr},
-      {app8 + "Caches/link.swf", 404, nullptr},
-      {app8 + "Caches", 404, nullptr},
-      {app8 + "Caches/13.swf", 404, nullptr},
+      {base + "ruffle/x.wasm", 200, "application/wasm"},
+      {base + "ruffle/x.js", 200, "application/x-javascript"},
+      {base + "flvplayer.swf", 200, "application/x-shockwave-flash"},
+      {base + "page/player.html", 200, "text/html"},
+      {base + "play/" + QUrl::toPercentEncoding("儿歌 一.mp3"), 200, "audio/mpeg"},
+      // Nothing else of the program's folders, whatever the path.
+      {base + "page/other.html", 404, nullptr},
+      {base + "ruffle/notes.txt", 404, nullptr},
+      {base + "Config/local.ini", 404, nullptr},
+      {base + "ruffle/../Config/local.ini", 404, nullptr},
+      {base + "ruffle/%2e%2e/Config/local.ini", 404, nullptr},
+      {base + "play/../Config/local.ini", 404, nullptr},
+      {base + "play/saved.swf", 404, nullptr},
+      {base + "play/13.swf", 404, nullptr},
+      {base + "play/" + QUrl::toPercentEncoding("儿歌 一.mp3") + "/", 404, nullptr},
+      {app8 + "Config/local.ini", 404, nullptr},
+      {app8 + "DL/saved.swf", 404, nullptr},
+      {app8 + "Caches/12.swf", 404, nullptr},
       {"/etc/passwd", 404, nullptr},
+      {"/ruffle/x.js", 404, nullptr},
+      // The old addresses and a guessed prefix get nothing either.
+      {"/00000000000000000000000000000000/ruffle/x.js", 404, nullptr},
+      // Only requests to the server's own address are answered.
+      {base + "ruffle/x.js", 403, nullptr, "evil.example"},
+      {base + "ruffle/x.js", 403, nullptr, "localhost:" + QByteArray::number(server->port())},
+      {base + "ruffle/x.js", 403, nullptr, "127.0.0.1"},
+      {base + "ruffle/x.js", 403, nullptr, "127.0.0.1:1"},
   };
   for (const auto &c : cases) {
-    auto res = client.Get(c.path.toStdString());
-    ASSERT_TRUE(res) << c.path.toStdString();
-    EXPECT_EQ(res->status, c.status) << c.path.toStdString();
+    SCOPED_TRACE(c.path.toStdString() + " Host " + c.host.toStdString());
+    httplib::Headers headers;
+    if (!c.host.isEmpty())
+      headers.emplace("Host", c.host.toStdString());
+    auto res = client.Get(c.path.toStdString(), headers);
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, c.status);
     if (c.type) {
-      EXPECT_EQ(res->get_header_value("Content-Type"), c.type) << c.path.toStdString();
+      EXPECT_EQ(res->get_header_value("Content-Type"), c.type);
     }
-    EXPECT_EQ(res->body.find("secret"), std::string::npos) << c.path.toStdString();
+    // No answer lets another origin read it.
+    EXPECT_FALSE(res->has_header("Access-Control-Allow-Origin"));
+    EXPECT_EQ(res->body.find("secret"), std::string::npos);
   }
+  auto page = client.Get((base + "page/player.html").toStdString(), {{"Host", own.toStdString()}});
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->get_header_value("X-Test"), "1");
 
   // Byte ranges, which media players use to seek.
-  auto part = client.Get((app8 + QUrl::toPercentEncoding("DL/儿歌 一.mp3", "/")).toStdString(),
+  auto part = client.Get((base + "play/" + QUrl::toPercentEncoding("儿歌 一.mp3")).toStdString(),
                          {{"Range", "bytes=2-5"}});
   ASSERT_TRUE(part);
   EXPECT_EQ(part->status, 206);
   EXPECT_EQ(part->body, "2345");
 
-  // Addresses of local files; a path outside the folders has none.
-  EXPECT_EQ(server->urlForPath(CacheDir + "12.swf"),
-            server->origin() + QString::fromUtf8(app8) + "Caches/12.swf");
-  EXPECT_TRUE(server->urlForPath(AppDir + "Caches/12.swf?file=x").endsWith("12.swf?file=x"));
-  EXPECT_TRUE(server->urlForPath(secret.fileName()).isEmpty());
-  EXPECT_TRUE(server->urlForPath(CacheDir + "../Caches/12.swf").isEmpty());
+  // Another file played: the one before is served no more.
+  const QString next = server->servePlaying(CacheDir + "12.swf");
+  EXPECT_EQ(next, server->base() + "play/12.swf");
+  EXPECT_EQ(client.Get((base + "play/12.swf").toStdString())->status, 200);
+  EXPECT_EQ(
+      client.Get((base + "play/" + QUrl::toPercentEncoding("儿歌 一.mp3")).toStdString())->status,
+      404);
+  // What may not be played is refused and ends what was served.
+  const QString refused[] = {secret.fileName(),
+                             CacheDir + "link.swf",
+                             CacheDir + "../Caches/12.swf",
+                             CacheDir + "missing.swf",
+                             AppDir + "Config/local.ini",
+                             CacheDir,
+                             QString(),
+                             "Caches/12.swf"};
+  for (const QString &path : refused) {
+    SCOPED_TRACE(path.toStdString());
+    ASSERT_FALSE(server->servePlaying(CacheDir + "12.swf").isEmpty());
+    EXPECT_TRUE(server->servePlaying(path).isEmpty());
+    EXPECT_EQ(client.Get((base + "play/12.swf").toStdString())->status, 404);
+  }
+  server->servePlaying(CacheDir + "12.swf");
+  server->stopPlaying();
+  EXPECT_EQ(client.Get((base + "play/12.swf").toStdString())->status, 404);
+}
+
+TEST(MediaServer, EachStartHasItsOwnPrefix)
+{
+  QString first;
+  {
+    auto server = TMediaServer::Acquire();
+    ASSERT_TRUE(server);
+    first = server->base();
+  }
+  auto again = TMediaServer::Acquire();
+  ASSERT_TRUE(again);
+  EXPECT_NE(QUrl(again->base()).path(), QUrl(first).path());
 }
 
 TEST(MediaServer, StartsAndStopsRightAwayAgainAndAgain)
@@ -189,6 +266,101 @@ TEST_F(FlashViewTest, MovieOutsideTheProgramFoldersIsRefused)
   EXPECT_FALSE(view.isPlaying());
   view.setMovie(CacheDir + "missing.swf");
   EXPECT_EQ(failed.count(), 2);
+}
+
+TEST(FlashView, PlaysFromFoldersWhoseNamesHoldAddressCharacters)
+{
+  // Cache and download folder below a folder whose name means something in
+  // an address; the movie still plays, with its variables.
+  TestAppDir app(true);
+  ASSERT_TRUE(app.isValid());
+  const QString odd = AppDir + QStringLiteral("a?b&c+d%e#f 中文/");
+  CacheDir = odd + "Caches/";
+  DownloadDir = odd + "DL/";
+  ASSERT_TRUE(QDir().mkpath(CacheDir));
+  ASSERT_TRUE(QDir().mkpath(DownloadDir));
+  ASSERT_TRUE(QFile::copy(TestAppDir::PaintMovie(), CacheDir + "1.swf"));
+  ASSERT_TRUE(QFile::copy(TestAppDir::PaintMovie(), DownloadDir + QStringLiteral("游戏 #1+%.swf")));
+  TFlashView view;
+  view.resize(400, 300);
+  view.show();
+  view.setBackgroundColor(0);
+  view.setScaleMode(2);
+  const struct {
+    QString movie;
+    QString vars;
+    QRgb colour;
+  } cases[] = {
+      {CacheDir + "1.swf", "color=0000FF", qRgb(0, 0, 255)},
+      {DownloadDir + QStringLiteral("游戏 #1+%.swf"), "color=FF0000", qRgb(255, 0, 0)},
+      // Variables in the movie's address count as well.
+      {CacheDir + "1.swf?color=0000FF", "", qRgb(0, 0, 255)},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.movie.toStdString());
+    QSignalSpy frames(&view, &TFlashView::firstFrame);
+    QSignalSpy failed(&view, &TFlashView::movieFailed);
+    view.setFlashVars(c.vars);
+    view.setMovie(c.movie);
+    ASSERT_TRUE(WaitFor([&] { return frames.count() > 0 || failed.count() > 0; }, 60000));
+    ASSERT_EQ(failed.count(), 0) << failed.first().first().toString().toStdString();
+    QImage shot;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          shot = view.grab().toImage();
+          return ShareOfColour(shot, QRect(20, 20, 160, 240), c.colour) > 0.95;
+        },
+        10000))
+        << "the movie's pixels did not appear";
+  }
+}
+
+TEST(FlashView, AMovieCannotReachBeyondThePlayer)
+{
+  // Another web server of the machine, whose address the movie is given: it
+  // asks to open it in a new window and in its own page, and to load from
+  // it.  Nothing reaches the server, no window opens, the page stays.
+  httplib::Server away;
+  std::atomic<int> requests{0};
+  away.Get(".*", [&](const httplib::Request &, httplib::Response &res) {
+    ++requests;
+    res.set_header("Access-Control-Allow-Origin", "*");
+    res.set_content("reached", "text/plain");
+  });
+  const int port = away.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  std::thread serving([&] { away.listen_after_bind(); });
+  TestAppDir app(true);
+  ASSERT_TRUE(app.isValid());
+  ASSERT_TRUE(app.put(QStringLiteral(KESTROVA_REACH_SWF), "Caches/7.swf"));
+  {
+    TFlashView view;
+    view.resize(400, 300);
+    view.show();
+    int newWindows = 0;
+    QObject::connect(view.page(), &QWebEnginePage::newWindowRequested,
+                     [&](QWebEngineNewWindowRequest &) { ++newWindows; });
+    QSignalSpy frames(&view, &TFlashView::firstFrame);
+    view.setFlashVars(QStringLiteral("away=http://127.0.0.1:%1").arg(port));
+    view.setMovie(CacheDir + "7.swf");
+    ASSERT_TRUE(WaitFor([&] { return frames.count() > 0; }, 60000));
+    const QUrl page = view.url();
+    // The movie ran to its end, and had time for its requests.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          return ShareOfColour(view.grab().toImage(), QRect(20, 20, 160, 240), qRgb(0, 0, 255)) >
+                 0.95;
+        },
+        10000));
+    Pump(3000);
+    EXPECT_EQ(requests.load(), 0);
+    EXPECT_EQ(newWindows, 0);
+    EXPECT_EQ(view.url(), page);
+    EXPECT_TRUE(view.url().path().endsWith("/page/player.html"))
+        << view.url().toString().toStdString();
+  }
+  away.stop();
+  serving.join();
 }
 
 TEST(FlashView, WebEngineFlagsKeepWhatTheUserGave)

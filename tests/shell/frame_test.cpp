@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -487,6 +488,48 @@ TEST_F(FrameTest, WindowManagerCloseActsAsTheCloseButton)
   QCoreApplication::processEvents();
   EXPECT_FALSE(w.isVisible());  // CloseMode 0: to the tray
   EXPECT_EQ(endings_, 0);
+}
+
+TEST_F(FrameTest, SessionEndEndsTheProgramAsTheTrayExitDoesWithoutAsking)
+{
+  // The session manager's quit at logout must not be refused: neither to
+  // the tray (close behaviour 0) nor by the first run's close question.
+  const struct {
+    const char *what;
+    const char *ini;
+  } cases[] = {
+      {"close to the tray", "[Info]\r\n1=4\r\n8=0\r\n"},
+      {"first run, which asks", "[Info]\r\n1=0\r\n8=1\r\n"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    QFile f(LocalIniFile);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(c.ini);
+    f.close();
+    LoadConfig();
+    TfrmMain &w = Window();
+    w.life->FormCreate();
+    w.show();
+    int dialogs = 0;
+    PlayCloseDialog(Answer::TitleClose, &dialogs);
+    ScopedDialogRecorder boxes(false);
+    // What the session manager's end of the session comes down to: the
+    // application is told to quit, which first closes its windows.
+    QTimer::singleShot(0, qApp, [] {
+      QEvent quit(QEvent::Quit);
+      QCoreApplication::sendEvent(qApp, &quit);
+    });
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(0); });  // a refused quit
+    QCoreApplication::exec();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(endings_, 1);
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_TRUE(boxes.entries.isEmpty());
+    EXPECT_FALSE(w.isVisible());
+  }
 }
 
 #include "frame_test.moc"

@@ -40,9 +40,9 @@ protected:
       Kill(p.get());
   }
 
-  QProcess *Start(const QStringList &args = {})
+  QProcess *Start(const QStringList &args = {}, const QProcessEnvironment &extra = {})
   {
-    procs_.push_back(app_.Start(xserver_->display(), args));
+    procs_.push_back(app_.Start(xserver_->display(), args, extra));
     return procs_.back().get();
   }
   bool MainWindowVisible() const { return !xserver_->VisibleWindows(kMainTitle).isEmpty(); }
@@ -118,11 +118,18 @@ TEST_F(ProcessTest, UpdaterRunningRefusesUnlessTheUpdaterStartsUs)
 
 TEST_F(ProcessTest, SecondStartHandsOverToTheRunningCopyAndEndsSilently)
 {
-  // A hidden start: the first-show work runs while no window shows.
+  // A hidden start: the first-show work runs while no window shows (in the
+  // tray; a desktop without one shows the window minimised instead).
+  QProcess *trayHost = nullptr;
+  if (!QStandardPaths::findExecutable(QStringLiteral("trayer")).isEmpty()) {
+    procs_.push_back(xserver_->StartTray());  // ended with the test
+    trayHost = procs_.back().get();
+    QThread::msleep(500);
+  }
   QProcess *first = Start({QStringLiteral("-START")});
   ASSERT_TRUE(WaitFor([&] { return EngineSaid(QStringLiteral("ClientLoginIn")); }, 60000));
   ASSERT_TRUE(WaitFor([&] { return portal_.paths.contains(QStringLiteral("/index.htm")); }, 60000));
-  EXPECT_FALSE(MainWindowVisible());
+  EXPECT_EQ(MainWindowVisible(), trayHost == nullptr);
   EXPECT_EQ(ReadIniValue(app_.path(QStringLiteral("Config/local.ini")), "Info", "1"),
             QStringLiteral("1"));
 
@@ -158,6 +165,41 @@ TEST_F(ProcessTest, SecondStartHandsOverToTheRunningCopyAndEndsSilently)
   EXPECT_EQ(app_.EngineCalls().filter(QStringLiteral("Initkestrova")).size(), 1);
   EXPECT_EQ(portal_.paths.count(QStringLiteral("/index.htm")), 1);
   EXPECT_TRUE(SignalAndWait(first, SIGTERM, 30000));
+}
+
+TEST_F(ProcessTest, HiddenStartWithoutATrayLeavesAWindowToComeBackTo)
+{
+  // No tray on this desktop: the hidden start shows its window (minimised)
+  // rather than leaving a process nobody can reach.
+  QProcess *client = Start({QStringLiteral("-start")});
+  ASSERT_TRUE(WaitFor([&] { return EngineSaid(QStringLiteral("ClientLoginIn")); }, 60000));
+  EXPECT_TRUE(WaitFor([&] { return MainWindowVisible(); }, 30000));
+  EXPECT_TRUE(SignalAndWait(client, SIGTERM, 30000));
+  EXPECT_EQ(client->exitCode(), 0);
+}
+
+TEST_F(ProcessTest, AnInstanceLockThatCannotBeTakenIsNoSilentEnd)
+{
+  // A runtime folder nobody can write: the client starts all the same.
+  QProcessEnvironment unwritable;
+  unwritable.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("/proc"));
+  QProcess *client = Start({}, unwritable);
+  EXPECT_TRUE(WaitFor([&] { return EngineSaid(QStringLiteral("Initkestrova")); }, 60000));
+  EXPECT_TRUE(WaitFor([&] { return MainWindowVisible(); }, 30000));
+  EXPECT_TRUE(SignalAndWait(client, SIGTERM, 30000));
+  EXPECT_EQ(client->exitCode(), 0);
+
+  // Nor the temporary folder: a box says so and nothing is made.
+  QFile::remove(app_.path(QStringLiteral("Config/local.ini")));
+  QFile::remove(app_.engineLog());
+  QProcessEnvironment nowhere = unwritable;
+  nowhere.insert(QStringLiteral("TMPDIR"), QStringLiteral("/proc"));
+  QProcess *refused = Start({}, nowhere);
+  EXPECT_TRUE(WaitFor([&] { return BoxVisible(); }, 30000));
+  EXPECT_FALSE(MainWindowVisible());
+  EXPECT_FALSE(QFileInfo::exists(app_.path(QStringLiteral("Config/local.ini"))));
+  EXPECT_TRUE(app_.EngineCalls().isEmpty());
+  Kill(refused);
 }
 
 TEST_F(ProcessTest, SessionEndRunsTheDestructionAndReleasesTheInstance)

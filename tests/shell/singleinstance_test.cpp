@@ -3,14 +3,18 @@
 #include "net/singleinstance.h"
 #include "waitfor.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -67,6 +71,27 @@ bool RunningCopyAnswersAnotherStart()
   bool answered = false;
   std::unique_ptr<QThread> asker(QThread::create(
       [&] { answered = SingleInstance(QStringLiteral("kestrova")).AskRunningToShow(5000); }));
+  asker->start();
+  const bool ended = WaitFor([&] { return asker->isFinished(); }, 10000);
+  asker->wait();
+  return ended && answered;
+}
+
+// The same with a socket at `path`, as a copy with a private folder has.
+bool RunningCopyAnswersAnotherStartAt(const QString &path)
+{
+  bool answered = false;
+  std::unique_ptr<QThread> asker(QThread::create([&] {
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    if (!socket.waitForConnected(5000))
+      return;
+    socket.write("show\n");
+    socket.waitForBytesWritten(5000);
+    while (!socket.canReadLine() && socket.waitForReadyRead(5000)) {
+    }
+    answered = socket.readLine(64).trimmed() == "ok";
+  }));
   asker->start();
   const bool ended = WaitFor([&] { return asker->isFinished(); }, 10000);
   asker->wait();
@@ -155,4 +180,87 @@ TEST_F(SingleInstanceTest, LongRuntimeFolderFallsBackToAPrivateTempFolder)
   // Unset: the same fallback.
   qunsetenv("XDG_RUNTIME_DIR");
   EXPECT_EQ(RuntimeFolder(), folder);
+}
+
+TEST_F(SingleInstanceTest, OnlyALockOfARunningCopyOfOursRefusesTheStart)
+{
+  // A lock that cannot be taken for any other reason does not end the
+  // start: the copy takes a lock in a private folder of its own.
+  SingleInstance probe(QStringLiteral("kestrova"));
+  const QString ourLock = probe.LockPath();
+  // A lock naming a live process (this one) that another user owns.
+  std::unique_ptr<QLockFile> planted;
+  struct Case {
+    const char *what;
+    std::function<bool()> prepare;
+  };
+  const Case cases[] = {
+      // A folder nobody can write, not even the super-user.
+      {"unwritable folder", [] { return qputenv("XDG_RUNTIME_DIR", "/proc"); }},
+      // Something that is no lock file where the lock belongs.
+      {"folder at the lock's place", [&] { return QDir().mkpath(ourLock); }},
+      // A lock naming a live process, planted by another user.
+      {"lock of another user",
+       [&] {
+         planted = std::make_unique<QLockFile>(ourLock);
+         return planted->tryLock(0) &&
+                ::chown(QFile::encodeName(ourLock).constData(), 65534, 65534) == 0;
+       }},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    if (getuid() != 0 && std::string(c.what) == "lock of another user")
+      continue;  // only the super-user can give a file away
+    qputenv("XDG_RUNTIME_DIR", tmp_.path().toLocal8Bit());
+    QFile::remove(ourLock);
+    QDir(ourLock).removeRecursively();
+    ASSERT_TRUE(c.prepare());
+    SingleInstance start(QStringLiteral("kestrova"));
+    EXPECT_TRUE(start.TryAcquire());
+    EXPECT_NE(start.LockPath(), ourLock);
+    EXPECT_TRUE(QFileInfo(start.LockPath()).isFile());
+    const QFileInfo folder(QFileInfo(start.LockPath()).absolutePath());
+    EXPECT_EQ(folder.ownerId(), getuid());
+    EXPECT_EQ(folder.permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                      QFileDevice::ReadGroup | QFileDevice::WriteGroup),
+              QFileDevice::Permissions());
+    // It still answers later starts that find it there.
+    QSignalSpy shows(&start, &SingleInstance::showRequested);
+    EXPECT_TRUE(RunningCopyAnswersAnotherStartAt(start.SocketPath()));
+    EXPECT_EQ(shows.count(), 1);
+    planted.reset();
+  }
+  // The private folder goes with the copy.
+  QString privateFolder;
+  {
+    qputenv("XDG_RUNTIME_DIR", "/proc");
+    SingleInstance start(QStringLiteral("kestrova"));
+    ASSERT_TRUE(start.TryAcquire());
+    privateFolder = QFileInfo(start.LockPath()).absolutePath();
+    EXPECT_TRUE(QFileInfo(privateFolder).isDir());
+  }
+  EXPECT_FALSE(QFileInfo::exists(privateFolder));
+
+  // A lock of ours held by a running copy is the one refusal.
+  qputenv("XDG_RUNTIME_DIR", tmp_.path().toLocal8Bit());
+  QDir(ourLock).removeRecursively();
+  QFile::remove(ourLock);
+  SingleInstance first(QStringLiteral("kestrova"));
+  ASSERT_TRUE(first.TryAcquire());
+  SingleInstance second(QStringLiteral("kestrova"));
+  EXPECT_EQ(second.Acquire(), SingleInstance::Lock::HeldByRunningCopy);
+
+  // Not even a private folder can be made: the start cannot go on.
+  const bool hadTmp = qEnvironmentVariableIsSet("TMPDIR");
+  const QByteArray savedTmp = qgetenv("TMPDIR");
+  qputenv("XDG_RUNTIME_DIR", "/proc");
+  qputenv("TMPDIR", "/proc");
+  {
+    SingleInstance nowhere(QStringLiteral("kestrova"));
+    EXPECT_EQ(nowhere.Acquire(), SingleInstance::Lock::Unusable);
+  }
+  if (hadTmp)
+    qputenv("TMPDIR", savedTmp);
+  else
+    qunsetenv("TMPDIR");
 }

@@ -5,12 +5,15 @@
 #include "waitfor.h"
 
 #include "base/routines.h"
+#include "net/singleinstance.h"
+#include "shell/startup.h"
 #include "shell/tray.h"
 #include "widgets/dialogs.h"
 #include "widgets/lxsimage.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocalServer>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTest>
@@ -32,8 +35,8 @@ TEST_F(StartupTest, FreshFolderCreatesLocalIniAndRunsTheCreationOrder)
 
   // Every step of the creation, in its order.
   EXPECT_EQ(steps_,
-            (QStringList{"FormCreate", "CapEngineDataFile", "InitMainWindow", "LoadChannels",
-                         "Initkestrova", "CreateMediaPlayer", "DeleteBackup", "LoadPlayList"}));
+            (QStringList{"FormCreate", "CapEngineDataFile", "InitMainWindow", "Initkestrova",
+                         "CreateMediaPlayer", "DeleteBackup", "LoadPlayList"}));
   EXPECT_EQ(engineCalls_, QStringList{QStringLiteral("Initkestrova 16783119")});
   // One more start in the file; the global keeps the value read.
   EXPECT_EQ(Ini("1"), QStringLiteral("1"));
@@ -129,6 +132,70 @@ TEST_F(StartupTest, HiddenStartShowsFirstWithoutTheWindowAndNeverAgain)
   EXPECT_EQ(portal.paths.count(QStringLiteral("/index.htm")), 1);
   // It comes back maximised, as it was.
   EXPECT_EQ(w.geometry(), w.frame->MaximizedGeometry());
+}
+
+TEST_F(StartupTest, HiddenStartWithoutATrayStartsMinimised)
+{
+  const struct {
+    bool hidden, tray, visible, minimised;
+  } cases[] = {
+      {false, true, true, false},
+      {false, false, true, false},
+      {true, true, false, false},  // in the tray
+      {true, false, true, true},   // no tray to come back from: minimised
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << (c.hidden ? "hidden" : "shown") << " start, " << (c.tray ? "tray" : "no tray"));
+    TearDown();
+    SetUp();
+    TestDesktop().trayAvailable = c.tray;
+    LoadConfig();
+    StartedHidden = c.hidden;
+    TfrmMain &w = Window();
+    w.life->FormCreate();
+    ShowAtStart(&w);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.isVisible(), c.visible);
+    EXPECT_EQ(w.isMinimized(), c.minimised);
+    // The first-show work ran once either way.
+    EXPECT_EQ(steps_.count(QStringLiteral("OnFirstShow")), 1);
+  }
+}
+
+TEST_F(StartupTest, RefusedStartsSayWhy)
+{
+  // The texts of the two refusals, word for word.
+  const QTemporaryDir runtime(QStringLiteral("/tmp/ksr-XXXXXX"));
+  ASSERT_TRUE(runtime.isValid());
+  const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+  qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+  {
+    ScopedDialogRecorder boxes;
+    EXPECT_FALSE(RefuseWhileUpdating(QString()));  // no updater
+    QLocalServer updater;
+    ASSERT_TRUE(updater.listen(UpdaterSocketPath()));
+    EXPECT_FALSE(RefuseWhileUpdating(QStringLiteral("update_open")));
+    EXPECT_TRUE(boxes.entries.isEmpty());
+    EXPECT_TRUE(RefuseWhileUpdating(QStringLiteral("-start")));
+    EXPECT_EQ(boxes.infoTexts(), QStringList{QStringLiteral("系统正在升级,请稍后再打开。")});
+  }
+  qputenv("XDG_RUNTIME_DIR", savedRuntime);
+  {
+    ScopedDialogRecorder boxes;
+    EXPECT_TRUE(RefuseWithoutFlash(dir_));  // no ruffle/ in the folder
+    EXPECT_EQ(boxes.infoTexts(),
+              QStringList{QStringLiteral("您的系统还没有安装对Flash的支持，请安装后重试。")});
+    // With the runtime there the start goes on.
+    const QString ruffle =
+        qEnvironmentVariable("KESTROVA_SOURCE_DIR") + "/node_modules/@ruffle-rs/ruffle/";
+    ASSERT_TRUE(QDir().mkpath(dir_ + "ruffle"));
+    for (const QString &name : QDir(ruffle).entryList({"*.js", "*.wasm"}, QDir::Files))
+      ASSERT_TRUE(QFile::copy(ruffle + name, dir_ + "ruffle/" + name));
+    boxes.entries.clear();
+    EXPECT_FALSE(RefuseWithoutFlash(dir_));
+    EXPECT_TRUE(boxes.entries.isEmpty());
+  }
 }
 
 TEST_F(StartupTest, DestructionShutsTheEngineDownOnceAndRemovesTheTrayIcon)

@@ -177,7 +177,8 @@ public:
   }
 
   // Starts the client with `args` on `display`.
-  std::unique_ptr<QProcess> Start(const QString &display, const QStringList &args = {}) const
+  std::unique_ptr<QProcess> Start(const QString &display, const QStringList &args = {},
+                                  const QProcessEnvironment &extra = {}) const
   {
     auto p = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -190,6 +191,8 @@ public:
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir + QStringLiteral("home/data"));
     env.insert(QStringLiteral("KESTROVA_FAKE_ENGINE_LOG"), engineLog());
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    for (const QString &name : extra.keys())
+      env.insert(name, extra.value(name));
     p->setProcessEnvironment(env);
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p->start(m_dir + QStringLiteral("kestrova"), args);

@@ -211,6 +211,50 @@ TEST_F(SettingsTest, RefusedDownloadFolderChangesNothing)
   }
 }
 
+TEST_F(SettingsTest, FolderThatGbkCannotSpellIsRefusedAndNothingChanges)
+{
+  // local.ini holds the folder in GBK: a name GBK has no characters for
+  // could not be kept, so the dialog refuses it before anything is applied
+  // (nor is the folder made).
+  const QString names[] = {QStringLiteral("한국어"), QStringLiteral("游戏\U0001F600"),
+                           QStringLiteral("ไทย")};
+  for (const QString &name : names) {
+    SCOPED_TRACE(name.toStdString());
+    pcRun.clear();
+    const QString before = DownloadDir;
+    const QByteArray iniBefore = [&] {
+      QFile f(LocalIniFile);
+      return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    ScopedDialogRecorder rec;
+    auto *dlg = new TfrmSettings(Hooks());
+    QPointer<TfrmSettings> guard(dlg);
+    dlg->show();
+    dlg->CheckBox1->click();
+    dlg->rbtnHideWin->click();
+    dlg->edtDownloadDir->setText(root + name + "/");
+    EXPECT_FALSE(dlg->limgOkClick());
+    EXPECT_EQ(rec.infoTexts(), QStringList{"下载文件夹的名称中有无法保存的文字，请换一个文件夹。"});
+    EXPECT_TRUE(dlg->isVisible()) << "the dialog stays open";
+    EXPECT_EQ(DownloadDir, before);
+    EXPECT_EQ(CloseMode, "1");
+    EXPECT_TRUE(pcRun.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(root + name));
+    QFile f(LocalIniFile);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), iniBefore);
+    delete guard.data();
+  }
+  // A Chinese name GBK has is taken.
+  ScopedDialogRecorder rec;
+  TfrmSettings dlg(Hooks());
+  dlg.edtDownloadDir->setText(root + QStringLiteral("学习/"));
+  EXPECT_TRUE(dlg.limgOkClick());
+  EXPECT_EQ(rec.infoTexts(), QStringList{"设置完成。"});
+  EXPECT_EQ(DownloadDir, root + QStringLiteral("学习/"));
+  EXPECT_EQ(Key("10"), root + QStringLiteral("学习/"));
+}
+
 TEST_F(SettingsTest, TitleBarCloseDiscardsEverything)
 {
   PlayDialogsWith([](TfrmWinTemplate *dlg) {
