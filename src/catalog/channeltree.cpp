@@ -170,3 +170,12 @@ void TChannelTree::finishClick(quint64 serial, const TC &channel, const QString 
     Q_EMIT channelFailed(address);
   }
 }
+
+void TChannelTree::ShowRecommended()
+{
+  tv1->setIndentation(1);
+  if (tv1->topLevelItemCount() > 0)
+    tv1->scrollToItem(tv1->topLevelItem(0));
+  // An unreadable catalog leaves tv1 empty.
+  LoadChannelsById(RecommendedChannelIds);
+}

@@ -48,6 +48,8 @@ public:
   bool LoadChannelsById(const QStringList &ids);
   // Delete every node whose text contains "(0)".
   void RemoveEmptyChannels();
+  // The start-up view: the recommended channels, scrolled to the top.
+  void ShowRecommended();
   // The listing page of a node (for the current width of pnlwbMain).
   QString ChannelPageAddress(const QTreeWidgetItem *node) const;
   // The record of a node (empty for null).

@@ -135,3 +135,5 @@ void TListTabs::tbsChannelShow()
   }
   ActiveListTab = 1;
 }
+
+void TListTabs::SetChannelCaption(const QString &caption) { tbsChannel->setWindowTitle(caption); }

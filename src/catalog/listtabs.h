@@ -38,6 +38,8 @@ public:
   void ShowChannelTabImage(int category, int state);
   // The tab of ActiveListTab returns to its normal picture with Tag 0.
   void ReleaseActiveListTab();
+  // The caption of the channel page (its tab's title).
+  void SetChannelCaption(const QString &caption);
   // Mouse down on the channel tab: its pressed picture, the selection moves
   // to it, page 0 shows.
   void imgTuijianMouseDown();

@@ -8,6 +8,7 @@
 #include "lists/playback.h"
 #include "lists/playlist.h"
 #include "player/listnodes.h"
+#include "player/pagebrowser.h"
 #include "player/playerhost.h"
 #include "widgets/dialogs.h"
 #include "widgets/lxsimage.h"
@@ -98,8 +99,8 @@ QWebEnginePage *TPortalPage::createWindow(WebWindowType)
 }
 
 TPortalBrowser::TPortalBrowser(IMainWindow *window, QWebEngineView *view,
-                               QStackedWidget *pageControl, QWidget *buttonBar,
-                               TPlayback *playback, IDownloads *downloads, QObject *parent)
+                               QStackedWidget *pageControl, QWidget *buttonBar, TPlayback *playback,
+                               IDownloads *downloads, QObject *parent)
     : QObject(parent), wbMain(view), m_window(window), m_pages(pageControl), m_playback(playback),
       m_downloads(downloads)
 {
@@ -306,4 +307,10 @@ void TPortalBrowser::limgForwardMouseDown()
   list->imgSelfSelMouseDown();
   if (CurrentItem)
     host->PlayItem(CurrentItem, true);
+}
+
+void TPortalBrowser::OpenStartPage()
+{
+  if (!StartPageUrl.isEmpty())
+    OpenPage(wbMain, StartPageUrl);
 }

@@ -49,8 +49,7 @@ public:
   // above wbMain.  `downloads` may be null until the download area exists (a
   // download command then reports that it could not be queued).
   TPortalBrowser(IMainWindow *window, QWebEngineView *wbMain, QStackedWidget *pageControl,
-                 QWidget *buttonBar, TPlayback *playback, IDownloads *downloads,
-                 QObject *parent);
+                 QWidget *buttonBar, TPlayback *playback, IDownloads *downloads, QObject *parent);
 
   QWebEngineView *wbMain = nullptr;
   TPortalPage *page = nullptr;
@@ -65,6 +64,8 @@ public:
   // the navigation is to be cancelled: the address holds a command, which is
   // carried out right after (PerformCommand, through the event queue).
   bool wbMainBeforeNavigate2(const QUrl &url);
+  // Opens the portal's start page (StartPageUrl), when there is one.
+  void OpenStartPage();
   // The text a command is read from: the reported address with the escapes
   // of non-ASCII bytes decoded.
   static QString NavigationAddress(const QUrl &url);

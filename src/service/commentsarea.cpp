@@ -210,3 +210,5 @@ void TComments::OfferSystemMsg()
   } catch (...) {
   }
 }
+
+void TComments::StartSystemMessages() { m_timer->start(); }

@@ -76,6 +76,8 @@ public:
 
   // One minute of TimerSystemMsg.
   void TimerSystemMsgTimer();
+  // Starts the system-message timer (at the end of the window's start-up).
+  void StartSystemMessages();
   TfrmSystemMsg *systemMsg() const { return m_systemMsg; }
 
   // Address test; UrlAnswers unless a test sets its own.  Runs on a worker.

@@ -4,12 +4,12 @@
 #include "base/globals.h"
 #include "base/routines.h"
 #include "catalog/channeltree.h"
+#include "catalog/listtabs.h"
+#include "catalog/portalbrowser.h"
 #include "catalog/searchbox.h"
 #include "download/downloadarea.h"
 #include "lists/playback.h"
 #include "net/enginelibrary.h"
-#include "net/netroutines.h"
-#include "player/pagebrowser.h"
 #include "service/commentsarea.h"
 #include "service/signinarea.h"
 #include "service/updatearea.h"
@@ -19,15 +19,11 @@
 #include "shell/tray.h"
 #include "widgets/dialogs.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPointer>
-#include <QStackedWidget>
 #include <QThread>
 #include <QTimer>
-#include <QTreeWidget>
-#include <QWebEngineView>
 
 StartupSequence::StartupSequence(TfrmMain *form) : QObject(form), m_form(form)
 {
@@ -61,7 +57,7 @@ void StartupSequence::FormCreate()
   step(QStringLiteral("LoadPlayList"));
 
   if (StartedHidden)
-    m_form->edtShowmessage->setText(MsgUiShow);
+    m_form->SendChannelMessage(MessageChannel::ShowMessage, MsgUiShow);
 }
 
 void StartupSequence::InitMainWindow()
@@ -78,20 +74,16 @@ void StartupSequence::InitMainWindow()
   // 5. The search prompt.
   m_form->search->Init();
   // 6, 7. Pages are switched by the program; page 0 of each.
-  m_form->PageControl1->setCurrentIndex(0);
-  m_form->PageControl2->setCurrentIndex(0);
-  m_form->tv1->setIndentation(1);
-  if (m_form->tv1->topLevelItemCount() > 0)
-    m_form->tv1->scrollToItem(m_form->tv1->topLevelItem(0));
-  // 8. The recommended view (an unreadable catalog leaves tv1 empty).
-  m_form->channels->LoadChannelsById(RecommendedChannelIds);
-  m_form->tbsChannel->setWindowTitle(QStringLiteral("推荐类"));
+  m_form->ShowCentrePage(0);
+  m_form->ShowListPage(0);
+  // 8. The recommended view.
+  m_form->channels->ShowRecommended();
+  m_form->listTabs->SetChannelCaption(QStringLiteral("推荐类"));
   // 9. The engine library.
   m_form->engine()->Initkestrova(ClientVersion);
   step(QStringLiteral("Initkestrova"));
   // 10. The version in the status bar.
-  m_form->lblSysVersion->setText(QStringLiteral("版本:") + GetOwnFileVersion());
-  m_form->lblSysVersion->adjustSize();
+  m_form->ShowSysVersion(QStringLiteral("版本:") + GetOwnFileVersion());
   // 11. The hidden audio player (its serial starts at 1).
   m_form->playback->InitAudio();
   step(QStringLiteral("CreateMediaPlayer"));
@@ -100,27 +92,26 @@ void StartupSequence::InitMainWindow()
   // hidden until its page has loaded.
   CommentAdsUrl = BuildCommentAdsUrl();
   m_form->comments->InitCommentAds();
-  m_form->TimerSystemMsg->start();
+  m_form->comments->StartSystemMessages();
 }
 
 void StartupSequence::FormShow()
 {
   if (!StartedHidden)
-    m_form->edtShowmessage->setText(MsgUiShow);
+    m_form->SendChannelMessage(MessageChannel::ShowMessage, MsgUiShow);
 }
 
 void StartupSequence::OnFirstShow()
 {
   step(QStringLiteral("OnFirstShow"));
-  if (!StartPageUrl.isEmpty())
-    OpenPage(m_form->wbMain, StartPageUrl);
+  m_form->portal->OpenStartPage();
   if (StartCount == 2) {
     // The third start registers the program to run at system start.
     if (IEngine *engine = m_form->engine())
       engine->SetPcRun(1);
     step(QStringLiteral("SetPcRun"));
   } else if (StartCount != 0 && !StartedHidden) {
-    m_form->pnlwbMain->setFocus();
+    m_form->FocusPortalPanel();
     step(QStringLiteral("FocusBrowser"));
   }
   m_form->signIn->StartClientLogin();

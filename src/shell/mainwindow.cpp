@@ -1,22 +1,10 @@
 #include "shell/mainwindow.h"
 
 #include "base/globals.h"
-#include "catalog/categorybar.h"
-#include "catalog/channeltree.h"
-#include "catalog/listtabs.h"
-#include "lists/favorites.h"
-#include "catalog/portalbrowser.h"
-#include "catalog/searchbox.h"
-#include "download/downloadarea.h"
-#include "lists/playback.h"
-#include "lists/playlist.h"
-#include "player/playerhost.h"
-#include "service/adviceform.h"
-#include "service/commentsarea.h"
+#include "net/enginelibrary.h"
 #include "service/core/userservice.h"
 #include "service/services.h"
 #include "service/signinarea.h"
-#include "service/updatearea.h"
 #include "shell/frame.h"
 #include "shell/framefilter.h"
 #include "shell/lifecycle.h"
@@ -24,14 +12,11 @@
 #include "shell/tray.h"
 #include "widgets/lxsimage.h"
 
-#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTimer>
@@ -88,13 +73,6 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
   setAttribute(Qt::WA_DeleteOnClose, false);
 
   buildCaption();
-  // --- Sign-in: the caption's greeting and link labels ------------------------
-  userServices = std::make_unique<UserServices>();
-  signIn = new TSignIn(pnlTop, m_engine.get(), userServices.get(), edtShowmessage, this, this);
-  lblOnlineUser = signIn->lblOnlineUser;
-  lblLogin = signIn->lblLogin;
-  lblReg = signIn->lblReg;
-  // ---------------------------------------------------------------------------
   buildBody();
   buildStatus();
 
@@ -124,72 +102,7 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
   tray = new TTrayMenu(this);
   filter = new FrameFilter(this);
   life = new StartupSequence(this);
-  // --- Catalog: the left tabs, the channel tree, the category bar -----------
-  listTabs = new TListTabs(this, pnlTabs, pnlPlayList, this);
-  imgTuijian = listTabs->imgTuijian;
-  imgSelfSel = listTabs->imgSelfSel;
-  imgFavorite = listTabs->imgFavorite;
-  tabSkins = listTabs->tabSkins;
-  tabGroup = listTabs->tabGroup;
-  PageControl2 = listTabs->PageControl2;
-  tbsChannel = listTabs->tbsChannel;
-  tbsPlayList = listTabs->tbsPlayList;
-  tbsFavorite = listTabs->tbsFavorite;
-  channels = new TChannelTree(this, tbsChannel, wbMain, pnlwbMain, this);
-  tv1 = channels->tv1;
-  categoryBar = new TCategoryBar(this, pnlTop, channels, listTabs, wbMain, this);
-  categoryButtons = categoryBar->categoryButtons;
-  categorySkins = categoryBar->categorySkins;
-  categoryGroup = categoryBar->categoryGroup;
-  // ---------------------------------------------------------------------------
-  // --- Playback and the play list -------------------------------------------
-  // The play page goes on tbsPlay, the play list on tbsPlayList; the fetch
-  // runs on TimerDownload.  Everything else of it lives in TPlayback.
-  playback = new TPlayback(this, m_engine.get(), tbsPlay, tbsPlayList, TimerDownload, this);
-  playback->list->releaseActiveListTab = [this] { listTabs->ReleaseActiveListTab(); };
-  connect(tabSkins[1], &SkinButton::pressed, playback->list, [this](Qt::MouseButton button) {
-    if (button == Qt::LeftButton)
-      playback->list->imgSelfSelMouseDown();
-  });
-  // --- Favorites (tbsFavorite) and the list organiser -----------------------
-  playback->AddFavorites(tbsFavorite);
-  connect(tabSkins[2], &SkinButton::pressed, playback->favorites, [this](Qt::MouseButton button) {
-    if (button == Qt::LeftButton)
-      playback->favorites->imgFavoriteMouseDown();
-  });
-  // --- Downloads: the download window, the play page's download button ------
-  downloads = new TDownloadArea(this, m_engine.get(), playback->fetch, playback->host, this);
-  // --- Portal browser: wbMain's page and its link commands --------------------
-  portal = new TPortalBrowser(this, wbMain, PageControl1, pnlName, playback, downloads, this);
-  // --- Search box (edtkey and imgSearch at the end of pnlName) ---------------
-  search = new TSearchBox(pnlName, this, wbMain);
-  edtkey = search->edtkey;
-  // ---------------------------------------------------------------------------
-  // --- Comments, system messages, the update check, feedback -----------------
-  comments = new TComments(pnlCommentAds, TimerSystemMsg, this, this);
-  updateCheck =
-      new TUpdateCheck(m_engine.get(), userServices.get(), edtWsClientLogin, Timer1, this, this);
-  frame->openFeedback = [this] {
-    TfrmAdvice::Open(userServices.get(), {lblSysVersion->text(), PageControl1->currentIndex() == 1},
-                     this);
-  };
-  // The play bar's comment and feedback buttons (their pressed pictures come
-  // from their skin rule first).
-  connect(playback->host->commentSkin, &SkinButton::pressed, comments,
-          [this](Qt::MouseButton button) {
-            if (button == Qt::LeftButton)
-              comments->imgCommentMouseDown();
-          });
-  connect(playback->host->adviceSkin, &SkinButton::pressed, frame, [this](Qt::MouseButton button) {
-    if (button == Qt::LeftButton)
-      frame->lblAdviceClick();
-  });
-  // The web service sign-in and the update request arrive through the
-  // message channels.
-  OnChannelMessage(MessageChannel::ShowMessage, MsgWsLogin, [this] { signIn->wsLogin(); });
-  OnChannelMessage(MessageChannel::WsClientLogin, MsgWsClientLogin,
-                   [this] { updateCheck->RequestVersionInfo(ServiceNumber); });
-  // ---------------------------------------------------------------------------
+  buildAreas();
 
   connect(Timer1, &QTimer::timeout, frame, [this] {
     Timer1->stop();
@@ -221,51 +134,6 @@ TfrmMain::TfrmMain(std::unique_ptr<IEngine> engine, QWidget *parent)
   setGeometry(normalBounds);
 }
 
-TfrmMain::~TfrmMain()
-{
-  if (life && !life->destroyed())
-    life->FormDestroy();
-  // The account areas wait for their web service calls; they go before the
-  // proxies they use.
-  delete updateCheck;
-  delete comments;
-  delete signIn;
-  filter->uninstall();
-}
-
-IEngine *TfrmMain::engine() const { return m_engine.get(); }
-
-void TfrmMain::setUserService(std::unique_ptr<IUserService> shared,
-                              std::function<std::unique_ptr<IUserService>()> makeAdviceProxy)
-{
-  m_sharedService = std::move(shared);
-  userServices->shared = m_sharedService.get();
-  userServices->makeAdviceProxy = std::move(makeAdviceProxy);
-}
-
-void TfrmMain::ShowCentrePage(int page) { PageControl1->setCurrentIndex(page); }
-
-void TfrmMain::ShowListPage(int page) { PageControl2->setCurrentIndex(page); }
-
-QRect TfrmMain::MaximizedGeometry() const { return frame->MaximizedGeometry(); }
-
-void TfrmMain::addNoContextMenu(QWidget *w) { filter->addNoContextMenu(w); }
-
-void TfrmMain::EndProgram() { frame->EndProgram(); }
-
-void TfrmMain::OpenSettings() { frame->lblSettingClick(); }
-
-void TfrmMain::SendChannelMessage(MessageChannel channel, const QString &text)
-{
-  (channel == MessageChannel::ShowMessage ? edtShowmessage : edtWsClientLogin)->setText(text);
-}
-
-void TfrmMain::OnChannelMessage(MessageChannel channel, const QString &text,
-                                std::function<void()> handler)
-{
-  life->RegisterMessage(channel, text, std::move(handler));
-}
-
 void TfrmMain::buildCaption()
 {
   pnlTop = new QWidget(this);
@@ -285,7 +153,6 @@ void TfrmMain::buildCaption()
   imgLogo = NewImage(pnlTop, "imgLogo");
   imgLogo->setGeometry(10, 15, 183, 58);
   ShowFramePicture(imgLogo, FramePiece::Logo);
-
 
   limgMin = NewImage(pnlTop, "limgMin");
   limgMax = NewImage(pnlTop, "limgMax");
@@ -475,100 +342,10 @@ void TfrmMain::placeStatusControls()
   Image1->setGeometry(x - 18, 4, 16, 16);
 }
 
-void TfrmMain::paintEvent(QPaintEvent *)
+void TfrmMain::ShowSysVersion(const QString &text)
 {
-  QPainter p(this);
-  frame->FormPaint(p);
-  if (!m_painted) {
-    m_painted = true;
-    Q_EMIT firstPainted();
-  }
+  lblSysVersion->setText(text);
+  lblSysVersion->adjustSize();
 }
 
-void TfrmMain::resizeEvent(QResizeEvent *e)
-{
-  QWidget::resizeEvent(e);
-  frame->FormResize();
-}
-
-void TfrmMain::showEvent(QShowEvent *e)
-{
-  QWidget::showEvent(e);
-  // Only the first showing counts as FormShow: bringing the window back from
-  // the tray must not open the start page or sign in again.
-  if (!e->spontaneous() && !m_shownOnce) {
-    m_shownOnce = true;
-    life->FormShow();
-  }
-}
-
-void TfrmMain::changeEvent(QEvent *e)
-{
-  QWidget::changeEvent(e);
-  // A minimise from the window manager (keyboard, task bar) is the
-  // application's minimise: the window goes to the tray, when there is one.
-  if (e->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
-      tray->Available()) {
-    setWindowState(windowState() & ~Qt::WindowMinimized);
-    QTimer::singleShot(0, frame, &MainFrame::HideToTray);
-  }
-}
-
-void TfrmMain::closeEvent(QCloseEvent *e)
-{
-  // A close request from the window manager (Alt+F4 and the like) behaves as
-  // the window's own close button; only EndProgram really closes.
-  if (frame->ending()) {
-    e->accept();
-    return;
-  }
-  e->ignore();
-  QTimer::singleShot(0, frame, &MainFrame::limgCloseClick);
-}
-
-bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
-{
-  if (watched == pnlTop && e->type() == QEvent::Resize) {
-    placeCaptionControls();
-  } else if (watched == pnlStatus && e->type() == QEvent::Resize) {
-    placeStatusControls();
-  } else if (watched == pnlPages && e->type() == QEvent::Resize) {
-    frame->PlacePageControl();
-  } else if (watched == imgTc) {
-    switch (e->type()) {
-    case QEvent::MouseButtonPress: {
-      auto *me = static_cast<QMouseEvent *>(e);
-      frame->imgTcMouseDown(me->buttons(), me->globalPosition().toPoint());
-      break;
-    }
-    case QEvent::MouseMove: {
-      auto *me = static_cast<QMouseEvent *>(e);
-      frame->imgTcMouseMove(me->buttons(), me->globalPosition().toPoint());
-      break;
-    }
-    case QEvent::MouseButtonRelease:
-      frame->imgTcMouseUp();
-      break;
-    case QEvent::MouseButtonDblClick:
-      if (static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton)
-        frame->imgTcDblClick();
-      return true;
-    default:
-      break;
-    }
-  } else if (e->type() == QEvent::MouseButtonRelease &&
-             static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton) {
-    auto *w = static_cast<QWidget *>(watched);
-    if (w->rect().contains(static_cast<QMouseEvent *>(e)->position().toPoint())) {
-      if (watched == lblSetting || watched == Image2) {
-        frame->lblSettingClick();
-        return true;
-      }
-      if (watched == lblAdvice || watched == Image1) {
-        frame->lblAdviceClick();
-        return true;
-      }
-    }
-  }
-  return QWidget::eventFilter(watched, e);
-}
+void TfrmMain::FocusPortalPanel() { pnlwbMain->setFocus(); }

@@ -163,6 +163,10 @@ public:
                       std::function<std::unique_ptr<IUserService>()> makeAdviceProxy);
   // The engine library.
   IEngine *engine() const;
+  // The frame's own parts the start-up order sets: the version in the status
+  // bar, the keyboard focus on the portal page's panel.
+  void ShowSysVersion(const QString &text);
+  void FocusPortalPanel();
 
   // --- IMainWindow ---------------------------------------------------------------
   QWidget *mainWidget() override { return this; }
@@ -195,6 +199,8 @@ protected:
 
 private:
   void buildCaption();
+  // The areas built into their slots (mainwindow_areas.cpp).
+  void buildAreas();
   void buildBody();
   void buildStatus();
   void placeCaptionControls();

@@ -8,6 +8,11 @@
 // with its name in upper case as alias (the client looks names up in upper
 // case, so lookups ignore letter case).
 //
+// The file is longer than our others on purpose: it is one flat list of
+// every picture the skin has, in the order of the window's parts, so that a
+// picture's drawing is found next to its name; the drawing primitives live
+// in painting.cpp.
+//
 // State pictures come in sets: base name + "1" normal, "2" hover, "3"
 // pressed (or selected), and for the two page buttons "0" unavailable.
 #include "painting.h"
