@@ -12,6 +12,7 @@
 // also fills tv1 and synchronises its scroll bar.  Medians of the rounds are
 // printed with their ratios to the bare parse.
 #include "base/globals.h"
+#include "standinwindow.h"
 #include "catalog/channeltree.h"
 #include "catalog/core/catalog.h"
 #include "widgets/mainwindowport.h"
@@ -30,20 +31,7 @@
 
 namespace {
 
-class BenchWindow : public IMainWindow {
-public:
-  QWidget *mainWidget() override { return &widget; }
-  void ShowCentrePage(int) override {}
-  void ShowListPage(int) override {}
-  QRect MaximizedGeometry() const override { return {}; }
-  QWidget *exitFullScreenPanel() override { return nullptr; }
-  void addNoContextMenu(QWidget *) override {}
-  void EndProgram() override {}
-  void OpenSettings() override {}
-  void SendChannelMessage(MessageChannel, const QString &) override {}
-  void OnChannelMessage(MessageChannel, const QString &, std::function<void()>) override {}
-  QWidget widget;
-};
+using BenchWindow = StandInWindow;
 
 QByteArray GenerateCatalog(int channels)
 {

@@ -2,6 +2,7 @@
 // The play area as the main window builds it (play page, play list,
 // favorites, organiser buttons), around a plain window and a fake engine.
 #include "../player/fakeengine.h"
+#include "standinwindow.h"
 #include "../player/testappdir.h"
 #include "testdesktop.h"
 
@@ -29,22 +30,7 @@
 
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 
-class FakeMainWindow : public IMainWindow {
-public:
-  QWidget widget;
-  QWidget exitPanel{&widget};
-  int listPage = -1;
-  QWidget *mainWidget() override { return &widget; }
-  void ShowCentrePage(int) override {}
-  void ShowListPage(int page) override { listPage = page; }
-  QRect MaximizedGeometry() const override { return QRect(0, 0, 1024, 768); }
-  QWidget *exitFullScreenPanel() override { return &exitPanel; }
-  void addNoContextMenu(QWidget *) override {}
-  void EndProgram() override {}
-  void OpenSettings() override {}
-  void SendChannelMessage(MessageChannel, const QString &) override {}
-  void OnChannelMessage(MessageChannel, const QString &, std::function<void()>) override {}
-};
+using FakeMainWindow = StandInWindow;
 
 // A press (and, with `release`, a release) of the left button on a control.
 inline void Press(QWidget *w, bool release = false)

@@ -1,6 +1,7 @@
 // The play list tree: loading with trimming and marks, adding and finding
 // rows, the shared life of its items, and the click that plays a row.
 #include "../player/testappdir.h"
+#include "standinwindow.h"
 
 #include "base/gbk.h"
 #include "base/globals.h"
@@ -195,20 +196,7 @@ TEST_F(PlayListTest, SelfSelectedTabShowsTheListPage)
 }
 
 // The main window as the play area sees it, doing nothing.
-class QuietWindow final : public IMainWindow {
-public:
-  QWidget *mainWidget() override { return &widget; }
-  void ShowCentrePage(int) override {}
-  void ShowListPage(int) override {}
-  QRect MaximizedGeometry() const override { return {}; }
-  QWidget *exitFullScreenPanel() override { return nullptr; }
-  void addNoContextMenu(QWidget *) override {}
-  void EndProgram() override {}
-  void OpenSettings() override {}
-  void SendChannelMessage(MessageChannel, const QString &) override {}
-  void OnChannelMessage(MessageChannel, const QString &, std::function<void()>) override {}
-  QWidget widget;
-};
+using QuietWindow = StandInWindow;
 
 TEST(PlayListStart, TheCacheIsPrunedOnlyAgainstAListThatWasRead)
 {

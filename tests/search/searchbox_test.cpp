@@ -2,6 +2,7 @@
 // the page view, the caret rule, and the fallback to the web service (a
 // stand-in and the real stand-in portal).
 #include "portalprocess.h"
+#include "standinwindow.h"
 #include "searchdb.h"
 #include "testappdir.h"
 
@@ -25,20 +26,7 @@
 
 namespace {
 
-class FakeWindow : public IMainWindow {
-public:
-  QWidget *mainWidget() override { return nullptr; }
-  void ShowCentrePage(int page) override { centrePages.append(page); }
-  void ShowListPage(int) override {}
-  QRect MaximizedGeometry() const override { return {}; }
-  QWidget *exitFullScreenPanel() override { return nullptr; }
-  void addNoContextMenu(QWidget *) override {}
-  void EndProgram() override {}
-  void OpenSettings() override {}
-  void SendChannelMessage(MessageChannel, const QString &) override {}
-  void OnChannelMessage(MessageChannel, const QString &, std::function<void()>) override {}
-  QList<int> centrePages;
-};
+using FakeWindow = StandInWindow;
 
 // Answers getSearchCntsClz with a given text, or fails.
 class FakeService : public IUserService {
