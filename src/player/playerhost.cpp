@@ -225,6 +225,8 @@ void TPlayerHost::showFlashPlayer()
   // The page browser lies unseen behind the player until the next fetch or
   // song: its page is put away (discarded), so the web engine can free what
   // the page holds.  Showing it again brings the page back.
+  // A page still being asked for is not opened behind the player either.
+  CancelPageCheck(wbMp3);
   if (wbMp3->isVisible()) {
     wbMp3->hide();
     if (!wbMp3->page()->requestedUrl().isEmpty())  // it may still be loading

@@ -178,8 +178,15 @@ ServiceSignIn TSignIn::SignInWithServiceOutcome(const QString &name, const QStri
 
 void TSignIn::wsLogin()
 {
-  if (!HasCredentials())
+  if (!HasCredentials()) {
+    // Nobody to sign in with: the links let the user sign in (or register)
+    // instead of leaving the caption without a way to.
+    if (!SignedIn) {
+      lblLogin->show();
+      lblReg->show();
+    }
     return;
+  }
   // The call runs on a worker; the window outlives it (it waits for its
   // calls before the proxies go).
   UserServices *services = m_services;
