@@ -166,9 +166,9 @@ PortalServer::~PortalServer() = default;
 
 int PortalServer::Bind(int port)
 {
-  if (port == 0)
-    return http_->bind_to_any_port("127.0.0.1");
-  return http_->bind_to_port("127.0.0.1", port) ? port : -1;
+  port_ = port == 0 ? http_->bind_to_any_port("127.0.0.1")
+                    : (http_->bind_to_port("127.0.0.1", port) ? port : -1);
+  return port_;
 }
 
 void PortalServer::LogRequests()
@@ -218,6 +218,16 @@ bool PortalServer::PrepareData(const Model &model, const QString &dataDir, QStri
 void PortalServer::Routes()
 {
   httplib::Server &s = *http_;
+
+  // Only requests for this server itself (no other host name, which a page
+  // elsewhere could have pointed at this port).
+  s.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
+    if (kestrova::http::IsOwnHost(req.get_header_value("Host"), port_))
+      return httplib::Server::HandlerResponse::Unhandled;
+    res.status = 400;
+    res.set_content("this server answers for 127.0.0.1 only\n", "text/plain");
+    return httplib::Server::HandlerResponse::Handled;
+  });
 
   // Start page, and the start pages of the other editions.
   auto start = [this](const httplib::Request &, httplib::Response &res, int edition) {

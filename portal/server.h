@@ -36,6 +36,8 @@ private:
   Store &store_;
   std::unique_ptr<UserService> service_;
   std::unique_ptr<kestrova::http::GuardedServer> http_;
+  // The port bound; requests for another host name are refused.
+  int port_ = -1;
   QString base_;
 };
 

@@ -9,6 +9,7 @@
 #include <QMap>
 #include <QRegularExpression>
 #include <QSet>
+#include <QUrl>
 #include <QXmlStreamReader>
 
 namespace {
@@ -63,6 +64,28 @@ QStringList Hrefs(const QByteArray &html, const QString &prefix)
 }
 
 }  // namespace
+
+TEST_F(PortalTest, OnlyRequestsForItselfAreAnswered)
+{
+  const int number = QUrl(portal_->base()).port();
+  ASSERT_GT(number, 0);
+  const QByteArray port = QByteArray::number(number);
+  struct Case {
+    QByteArray host;
+    long status;
+  };
+  const Case cases[] = {
+      {"127.0.0.1:" + port, 200},
+      {"localhost:" + port, 200},
+      {"evil.example:" + port, 400},  // a name that was pointed at this port
+      {"127.0.0.1:1", 400},
+  };
+  for (const Case &c : cases) {
+    HttpRequest r;
+    r.headers = {"Host: " + c.host};
+    EXPECT_EQ(portal_->Get("/", r).status, c.status) << c.host.toStdString();
+  }
+}
 
 TEST_F(PortalTest, EachAddressClassAnswers)
 {
