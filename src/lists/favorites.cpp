@@ -6,6 +6,7 @@
 #include "player/listnodes.h"
 #include "widgets/dialogs.h"
 #include "widgets/lxsimage.h"
+#include "widgets/treeskin.h"
 
 #include <QBoxLayout>
 #include <QEvent>
@@ -42,6 +43,13 @@ TFavorites::TFavorites(QWidget *page, QObject *parent) : QObject(parent), tbsFav
   tvFavorite->setSelectionMode(QAbstractItemView::SingleSelection);
   tvFavorite->setSelectionBehavior(QAbstractItemView::SelectRows);
   tvFavorite->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // The list trees' skin, and the picture scroll bar of this one.
+  TreeSkinStyle skin;
+  skin.font = TreeSkinFont();
+  skin.indent = 12;
+  new TreeSkin(tvFavorite, skin);
+  pnlScroll_3 = new TreeScrollBar(tvFavorite, QStringLiteral("_3"), 3);
+  syncScrollBar = [this] { SyncTreeScrollBar(tvFavorite, pnlScroll_3); };
 
   imgDealFavoriteList = new tLxsimage(page);
   imgDealFavoriteList->setObjectName(QStringLiteral("imgDealFavoriteList"));

@@ -14,6 +14,7 @@
 #include <functional>
 
 class QTreeWidget;
+class TreeScrollBar;
 class QWidget;
 class tLxsimage;
 class SkinButton;
@@ -28,6 +29,7 @@ public:
 
   QWidget *tbsFavorite = nullptr;
   QTreeWidget *tvFavorite = nullptr;
+  TreeScrollBar *pnlScroll_3 = nullptr;  // its picture scroll bar
   tLxsimage *imgDealFavoriteList = nullptr;
   SkinButton *dealFavoriteListSkin = nullptr;
   // The page's mark: 0 until the tree was first loaded.

@@ -1,5 +1,7 @@
 #include "lists/trimplaylist.h"
 
+#include "widgets/treeskin.h"
+
 #include "base/globals.h"
 #include "lists/core/favoritesfile.h"
 #include "lists/core/trimlist.h"
@@ -59,6 +61,10 @@ TfrmTrimPlayList::TfrmTrimPlayList(const TTrimLists &lists, QWidget *owner)
   tvPlayList->setSelectionMode(QAbstractItemView::SingleSelection);
   tvPlayList->setSelectionBehavior(QAbstractItemView::SelectRows);
   tvPlayList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  TreeSkinStyle skin;
+  skin.font = TreeSkinFont();
+  skin.indent = 12;
+  new TreeSkin(tvPlayList, skin);
 
   lblCurFun = new QLabel(QStringLiteral("1"), pnlMain);
   lblCurFun->setObjectName(QStringLiteral("lblCurFun"));
