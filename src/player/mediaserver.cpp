@@ -1,5 +1,8 @@
 #include "player/mediaserver.h"
 
+#include <http/byterange.h>
+#include <http/guardedserver.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -56,8 +59,18 @@ QString RandomPrefix()
 
 }  // namespace
 
+// The web engine keeps a few connections per page and reads a video only as
+// fast as it plays it: a generous write time-out, the usual head time-out.
+kestrova::http::ServerLimits MediaLimits()
+{
+  kestrova::http::ServerLimits l;
+  l.workers = 8;  // more than the browser's six connections per host
+  l.writeTimeout = std::chrono::seconds(60);
+  return l;
+}
+
 struct TMediaServer::Impl {
-  httplib::Server server;
+  kestrova::http::GuardedServer server{MediaLimits()};
   std::thread thread;
   int port = 0;
   std::string host;  // "127.0.0.1:PORT", the only Host answered
@@ -88,12 +101,6 @@ std::shared_ptr<TMediaServer> TMediaServer::Acquire()
 TMediaServer::TMediaServer() : d(std::make_unique<Impl>())
 {
   d->prefix = u'/' + RandomPrefix() + u'/';
-  // More workers than the browser's six connections per host, so a held
-  // keep-alive connection never makes a new request wait.
-  d->server.new_task_queue = [] { return new httplib::ThreadPool(8); };
-  d->server.set_keep_alive_timeout(2);
-  d->server.set_read_timeout(10);
-  d->server.set_write_timeout(30);
 
   auto handler = [this](const httplib::Request &req, httplib::Response &res) {
     // Only requests addressed to this server by its own address; a page of
@@ -133,13 +140,31 @@ TMediaServer::TMediaServer() : d(std::make_unique<Impl>())
       return;
     }
     const qint64 size = QFileInfo(file).size();
+    // One byte range at most: a part is answered with 206, a range the file
+    // cannot satisfy with 416, anything else with the whole file.
+    const kestrova::http::ByteRange range = kestrova::http::ParseByteRange(
+        req.get_header_value("Range"), static_cast<std::uint64_t>(size));
+    res.set_header("Accept-Ranges", "bytes");
+    std::uint64_t first = 0, count = static_cast<std::uint64_t>(size);
+    if (range.kind == kestrova::http::ByteRange::Kind::Unsatisfiable) {
+      res.status = 416;
+      res.set_header("Content-Range", range.contentRange(static_cast<std::uint64_t>(size)));
+      return;
+    }
+    if (range.kind == kestrova::http::ByteRange::Kind::Part) {
+      res.status = 206;
+      res.set_header("Content-Range", range.contentRange(static_cast<std::uint64_t>(size)));
+      first = range.first;
+      count = range.length;
+    }
     // Nothing is kept in the web engine's cache: the player page loads the
     // runtime once and keeps it, and a kept copy of its 14 MB would only
     // cost memory; media files may be replaced (pruned, fetched again).
-    res.set_content_provider(static_cast<size_t>(size), ContentTypeFor(file).toStdString(),
-                             [fp](size_t offset, size_t length, httplib::DataSink &sink) {
+    res.set_content_provider(static_cast<size_t>(count), ContentTypeFor(file).toStdString(),
+                             [fp, first](size_t offset, size_t length, httplib::DataSink &sink) {
                                char buf[64 * 1024];
-                               if (fseeko(fp.get(), static_cast<off_t>(offset), SEEK_SET) != 0)
+                               if (fseeko(fp.get(), static_cast<off_t>(first + offset), SEEK_SET) !=
+                                   0)
                                  return false;
                                size_t left = length;
                                while (left > 0) {
@@ -169,7 +194,7 @@ TMediaServer::TMediaServer() : d(std::make_unique<Impl>())
 
 TMediaServer::~TMediaServer()
 {
-  d->server.stop();
+  d->server.shutdown();
   if (d->thread.joinable())
     d->thread.join();
 }

@@ -121,6 +121,35 @@ TEST(MediaServer, ServesOnlyTheRuntimeThePageAndTheFilePlayed)
   ASSERT_TRUE(part);
   EXPECT_EQ(part->status, 206);
   EXPECT_EQ(part->body, "2345");
+  // Ranges the file cannot satisfy are refused, several ranges give the
+  // whole file, and every answer's length is what it carries.
+  const struct {
+    const char *range;
+    int status;
+    const char *body;
+    const char *contentRange;
+  } ranges[] = {
+      {"bytes=5-2", 416, "", ""},
+      {"bytes=10-", 416, "", "bytes */10"},
+      {"bytes=20-30", 416, "", "bytes */10"},
+      {"bytes=-3", 206, "789", "bytes 7-9/10"},
+      {"bytes=8-100", 206, "89", "bytes 8-9/10"},
+      {"bytes=0-1,4-5", 200, "0123456789", ""},
+  };
+  for (const auto &r : ranges) {
+    SCOPED_TRACE(r.range);
+    auto res = client.Get((base + "play/" + QUrl::toPercentEncoding("儿歌 一.mp3")).toStdString(),
+                          {{"Range", r.range}});
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, r.status);
+    EXPECT_EQ(res->body, r.body);
+    if (*r.contentRange) {
+      EXPECT_EQ(res->get_header_value("Content-Range"), r.contentRange);
+    }
+    if (res->has_header("Content-Length")) {
+      EXPECT_EQ(res->get_header_value("Content-Length"), std::to_string(res->body.size()));
+    }
+  }
 
   // Another file played: the one before is served no more.
   const QString next = server->servePlaying(CacheDir + "12.swf");
