@@ -58,3 +58,5 @@ awk -v c="$mc" -v b="$mb" -v w="$mw" 'BEGIN {
   printf "ratio kestrova / bare window:          %.2f\n", c / b
   printf "ratio kestrova / bare web-view window: %.2f\n", c / w
 }'
+# One line for bench/report.
+echo "summary startup bare_ms=$mb webview_ms=$mw client_ms=$mc"

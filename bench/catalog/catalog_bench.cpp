@@ -153,5 +153,8 @@ int main(int argc, char **argv)
   std::printf("  ReadCategoryChannels (core)                  %8.2f   %.2fx\n", rd, rd / b);
   std::printf("  LoadCategoryChannels (tv1 filled and synced) %8.2f   %.2fx  (goal <= 1.5x)\n", ld,
               ld / b);
+  // One line for bench/report.
+  std::printf("summary catalog bare_ms=%.3f read_ms=%.3f load_ms=%.3f ratio=%.3f\n", b, rd, ld,
+              ld / b);
   return 0;
 }

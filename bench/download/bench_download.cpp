@@ -383,5 +383,11 @@ int main(int argc, char **argv)
   std::printf("largest resident growth during a transfer: %.1f MiB (target < 64 MiB)\n",
               worstGrowthKiB / 1024.0);
   std::printf("files identical to the item: %s\n", allIdentical ? "yes" : "NO");
+  // One line for bench/report.
+  std::printf("summary download curl_mibs=%.1f client_mibs=%.1f ratio=%.3f rss_growth_mib=%.1f "
+              "identical=%s\n",
+              mib / Median(curlTimes), mib / Median(clientTimes),
+              Median(curlTimes) / Median(clientTimes), worstGrowthKiB / 1024.0,
+              allIdentical ? "yes" : "no");
   return allIdentical ? 0 : 1;
 }

@@ -265,5 +265,8 @@ int main(int argc, char **argv)
               ratio >= 0.9 ? "met" : "NOT met");
   std::printf("engine peak RSS:   %8.1f MiB (%.1f MiB before the transfer; goal < 64 MiB: %s)\n",
               peakKiB / 1024.0, baseKiB / 1024.0, peakKiB < 64 * 1024 ? "met" : "NOT met");
+  // One line for bench/report.
+  std::printf("summary engine curl_mibs=%.1f engine_mibs=%.1f ratio=%.3f peak_rss_mib=%.1f\n",
+              curlRate, engineRate, ratio, peakKiB / 1024.0);
   return 0;
 }

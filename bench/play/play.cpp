@@ -485,6 +485,11 @@ int main(int argc, char **argv)
       "   the proportional figure shrinks when other programs on the machine share the "
       "libraries)\n",
       first.rssKiB / 1024.0, later.rssKiB / 1024.0);
+  // One line for bench/report.
+  std::printf("summary play bare_page_ms=%.1f bare_loaded_ms=%.1f cached_ms=%.1f uncached_ms=%.1f "
+              "plays=%d first_pss_mib=%.1f later_pss_mib=%.1f processes=%lld\n",
+              b, l, c, u, plays, first.totalKiB / 1024.0, later.totalKiB / 1024.0,
+              static_cast<long long>(later.parts.size()));
   std::fflush(stdout);
 
   server.reset();

@@ -144,6 +144,7 @@ int main(int argc, char **argv)
   const QString sample = TitleAt(db, 12345);
   const QString keywords[3] = {sample.left(1), sample, QStringLiteral("没有这个游戏")};
   const char *labels[3] = {"many", "few", "none"};
+  QString summaries;
   std::printf("database %s (%.1f MB), median of %d runs\n", qPrintable(db),
               double(QFileInfo(db).size()) / 1e6, runs);
   std::printf("%-5s %-22s %8s %12s %12s %7s\n", "case", "keyword", "matches", "bare ms",
@@ -162,7 +163,12 @@ int main(int argc, char **argv)
     const double search = MedianMs(runs, [&] { LocalSearch(kw, db, page); });
     std::printf("%-5s %-22s %8d %12.2f %12.2f %6.2fx\n", labels[k],
                 qPrintable(QString("\"%1\"").arg(kw)), matches, bare, search, search / bare);
+    summaries += QString::asprintf("summary search case=%s matches=%d bare_ms=%.3f search_ms=%.3f "
+                                   "ratio=%.3f\n",
+                                   labels[k], matches, bare, search, search / bare);
   }
   std::printf("goal: search <= 1.3x the bare query\n");
+  // Lines for bench/report.
+  std::fputs(qPrintable(summaries), stdout);
   return 0;
 }

@@ -99,6 +99,10 @@ void Report(const char *server, int slow, const Options &o, const std::vector<do
               "still connected %d/%d\n",
               server, slow, o.intervalMs, Figure(a, o.timeoutMs).c_str(),
               Figure(b, o.timeoutMs).c_str(), ratio, stillWaiting, slow);
+  // One line for bench/report (a negative time: no answer within the timeout).
+  std::printf("summary slowclients server=%s slow=%d alone_ms=%.1f beside_ms=%.1f still=%d\n",
+              std::strncmp(server, "engine", 6) == 0 ? "engine" : "portal", slow, a, b,
+              stillWaiting);
 }
 
 // A request that reads nothing of its answer, and a connection that sends
@@ -273,6 +277,7 @@ void RunPortal(const Options &o)
               "reads nothing: %s\n",
               "stand-in portal", o.shutdownSlow,
               took < 0 ? "not within 15 s" : Figure(took, 0).c_str());
+  std::printf("summary slowclients server=portal shutdown_ms=%.1f\n", took);
 }
 
 void RunEngine(const Options &o)
@@ -309,10 +314,11 @@ void RunEngine(const Options &o)
   std::this_thread::sleep_for(500ms);
   const auto start = Clock::now();
   UnInitkestrova();
+  const double shutdownMs = Ms(Clock::now() - start);
   std::printf("%-22s UnInitkestrova beside %d slow clients, a silent connection and a reader that "
               "reads nothing: %s\n",
-              "engine \"P2P/\" server", o.shutdownSlow,
-              Figure(Ms(Clock::now() - start), 0).c_str());
+              "engine \"P2P/\" server", o.shutdownSlow, Figure(shutdownMs, 0).c_str());
+  std::printf("summary slowclients server=engine shutdown_ms=%.1f\n", shutdownMs);
 }
 
 bool ParseArgs(int argc, char **argv, Options &o)
