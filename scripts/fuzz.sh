@@ -10,6 +10,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-10}"
 shift || true
+# libFuzzer reads 0 as "no limit": only a positive number of seconds is taken.
+if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
+  echo "fuzz: seconds must be a positive whole number, not '$seconds'" >&2
+  exit 2
+fi
 CXX="${FUZZ_CXX:-$(command -v clang++ || command -v clang++-14 || true)}"
 if [ -z "$CXX" ]; then
   echo "fuzz: clang++ not found (scripts/setup.sh installs it)" >&2
