@@ -52,13 +52,13 @@ QString DecodeLine(Encoding encoding, QByteArrayView line)
   return encoding == Encoding::Gbk ? FromGbk(line) : QString::fromUtf8(line);
 }
 
-// Empty when the text cannot be held by the encoding.
+// Empty when the text cannot be held by the encoding: a character GBK does
+// not have, or (in every encoding) an unpaired surrogate, which would be
+// written as a replacement character and read back as another name or value.
 std::optional<QByteArray> EncodeLine(Encoding encoding, const QString &text)
 {
-  if (encoding != Encoding::Gbk)
-    return text.toUtf8();
-  QByteArray bytes = ToGbk(text);
-  if (FromGbk(bytes) != text)
+  const QByteArray bytes = encoding == Encoding::Gbk ? ToGbk(text) : text.toUtf8();
+  if (DecodeLine(encoding, bytes) != text)
     return std::nullopt;
   return bytes;
 }

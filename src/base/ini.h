@@ -45,6 +45,7 @@ QString ReadIniValue(const QString &path, const QString &section, const QString 
 // Returns false, changing nothing, when the file does not exist (it is never
 // created here), when the write fails, when a name is empty or holds '=', '['
 // or a line break, when the value holds a line break, or when the value cannot
-// be written in the file's encoding (a character GBK does not have).
+// be written in the file's encoding (a character GBK does not have, an
+// unpaired surrogate in any encoding).
 bool WriteIniValue(const QString &path, const QString &section, const QString &key,
                    const QString &value);

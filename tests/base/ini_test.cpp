@@ -182,6 +182,42 @@ TEST_F(IniTest, RefusedWritesLeaveTheFileUntouched)
   }
 }
 
+TEST_F(IniTest, UnpairedSurrogatesAreRefusedInUnicodeFiles)
+{
+  // Such a name or value would be stored as a replacement character, so the
+  // write would report success for a value that never reads back.
+  const QString lone = QStringLiteral("a") + QChar(0xDC00) + QStringLiteral("b");
+  const struct {
+    const char *name;
+    QByteArray bytes;
+  } files[] = {
+      {"utf8.ini", "\xEF\xBB\xBF[Info]\r\n1=0\r\n"},
+      {"utf16.ini", QByteArray("\xFF\xFE[\0I\0n\0f\0o\0]\0\r\0\n\0", 18)},
+      {"gbk.ini", "[Info]\r\n1=0\r\n"},
+  };
+  const struct {
+    QString section, key, value;
+  } writes[] = {
+      {lone, QStringLiteral("1"), QStringLiteral("x")},
+      {QStringLiteral("Info"), lone, QStringLiteral("x")},
+      {QStringLiteral("Info"), QStringLiteral("1"), lone},
+      {QStringLiteral("Info"), QStringLiteral("1"), QString(QChar(0xD800))},
+  };
+  for (const auto &f : files) {
+    const QString file = Path(f.name);
+    ASSERT_TRUE(WriteBytes(file, f.bytes));
+    for (const auto &w : writes) {
+      EXPECT_FALSE(WriteIniValue(file, w.section, w.key, w.value)) << f.name;
+      EXPECT_EQ(ReadBytes(file), f.bytes) << f.name;
+    }
+    // A paired surrogate is a character like any other there.
+    if (f.name != std::string_view("gbk.ini")) {
+      ASSERT_TRUE(WriteIniValue(file, "Info", "2", QStringLiteral("\U0001F600")));
+      EXPECT_EQ(ReadIniValue(file, "Info", "2"), QStringLiteral("\U0001F600")) << f.name;
+    }
+  }
+}
+
 TEST_F(IniTest, WritesKeepTheEncodingOfTheFile)
 {
   const QString utf8File = Path("u.ini");
