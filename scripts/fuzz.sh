@@ -99,7 +99,10 @@ for t in "${targets[@]}"; do
   mkdir -p "$out/corpus/$t"
   log="$out/$t.log"
   set +e
+  # FUZZ_SEED fixes the sequence of inputs (the test command uses 1, so a run
+  # there repeats what ran before); unset, every run tries new ones.
   ASAN_OPTIONS="detect_leaks=1" "$out/${t}_fuzz" -max_total_time="$seconds" -timeout=5 \
+    -seed="${FUZZ_SEED:-0}" \
     -max_len=8192 -artifact_prefix="$out/findings/$t-" "$out/corpus/$t" "fuzz/corpus/$t" \
     >"$log" 2>&1
   rc=$?

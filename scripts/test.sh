@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
 build=${KESTROVA_BUILD:-build}
-if ! scripts/fuzz.sh 10 >"$build/fuzz.log" 2>&1; then
+if ! FUZZ_SEED=1 scripts/fuzz.sh 10 >"$build/fuzz.log" 2>&1; then
   tail -n 40 "$build/fuzz.log"
   echo "test: a fuzz target failed (log: $build/fuzz.log)" >&2
   exit 1
