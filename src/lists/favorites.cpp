@@ -32,22 +32,8 @@ QTreeWidgetItem *NewNode(const TKsvPlayPtr &item, int image)
 
 TFavorites::TFavorites(QWidget *page, QObject *parent) : QObject(parent), tbsFavorite(page)
 {
-  tvFavorite = new QTreeWidget(page);
-  tvFavorite->setObjectName(QStringLiteral("tvFavorite"));
-  tvFavorite->setHeaderHidden(true);
-  tvFavorite->setRootIsDecorated(false);
-  tvFavorite->setIndentation(12);
-  tvFavorite->setFrameShape(QFrame::NoFrame);
-  tvFavorite->setUniformRowHeights(true);
-  tvFavorite->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  tvFavorite->setSelectionMode(QAbstractItemView::SingleSelection);
-  tvFavorite->setSelectionBehavior(QAbstractItemView::SelectRows);
-  tvFavorite->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // The list trees' skin, and the picture scroll bar of this one.
-  TreeSkinStyle skin;
-  skin.font = TreeSkinFont();
-  skin.indent = 12;
-  new TreeSkin(tvFavorite, skin);
+  tvFavorite = NewListTree(page, QStringLiteral("tvFavorite"));
+  // The picture scroll bar of this list tree.
   pnlScroll_3 = new TreeScrollBar(tvFavorite, QStringLiteral("_3"), 3);
   syncScrollBar = [this] { SyncTreeScrollBar(tvFavorite, pnlScroll_3); };
 

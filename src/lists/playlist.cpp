@@ -33,22 +33,8 @@ bool FileExists(const QString &path) { return !path.isEmpty() && QFileInfo(path)
 
 TPlayList::TPlayList(QWidget *page, QObject *parent) : QObject(parent)
 {
-  tvPlayList = new QTreeWidget(page);
-  tvPlayList->setObjectName(QStringLiteral("tvPlayList"));
-  tvPlayList->setHeaderHidden(true);
-  tvPlayList->setRootIsDecorated(false);
-  tvPlayList->setIndentation(12);
-  tvPlayList->setFrameShape(QFrame::NoFrame);
-  tvPlayList->setUniformRowHeights(true);
-  tvPlayList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  tvPlayList->setSelectionMode(QAbstractItemView::SingleSelection);
-  tvPlayList->setSelectionBehavior(QAbstractItemView::SelectRows);
-  tvPlayList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // The list trees' skin, and the picture scroll bar of this one.
-  TreeSkinStyle skin;
-  skin.font = TreeSkinFont();
-  skin.indent = 12;
-  new TreeSkin(tvPlayList, skin);
+  tvPlayList = NewListTree(page, QStringLiteral("tvPlayList"));
+  // The picture scroll bar of this list tree.
   pnlScroll_2 = new TreeScrollBar(tvPlayList, QStringLiteral("_2"), 2);
   syncScrollBar = [this] { SyncTreeScrollBar(tvPlayList, pnlScroll_2); };
 

@@ -48,23 +48,9 @@ TfrmTrimPlayList::TfrmTrimPlayList(const TTrimLists &lists, QWidget *owner)
   LoadSkinImage(imgTvBg2, QStringLiteral("TvBg2"));
   imgTvBg2->hide();
 
-  tvPlayList = new QTreeWidget(pnlMain);
-  tvPlayList->setObjectName(QStringLiteral("tvPlayList"));
+  tvPlayList = NewListTree(pnlMain, QStringLiteral("tvPlayList"));
   tvPlayList->setGeometry(0, 0, TreeWidth, treeHeight);
-  tvPlayList->setHeaderHidden(true);
-  tvPlayList->setRootIsDecorated(false);
   tvPlayList->setItemsExpandable(false);
-  tvPlayList->setIndentation(12);
-  tvPlayList->setFrameShape(QFrame::NoFrame);
-  tvPlayList->setUniformRowHeights(true);
-  tvPlayList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  tvPlayList->setSelectionMode(QAbstractItemView::SingleSelection);
-  tvPlayList->setSelectionBehavior(QAbstractItemView::SelectRows);
-  tvPlayList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  TreeSkinStyle skin;
-  skin.font = TreeSkinFont();
-  skin.indent = 12;
-  new TreeSkin(tvPlayList, skin);
 
   lblCurFun = new QLabel(QStringLiteral("1"), pnlMain);
   lblCurFun->setObjectName(QStringLiteral("lblCurFun"));

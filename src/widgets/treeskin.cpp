@@ -146,6 +146,26 @@ QFont TreeSkinFont()
   return f;
 }
 
+QTreeWidget *NewListTree(QWidget *parent, const QString &objectName)
+{
+  auto *tree = new QTreeWidget(parent);
+  tree->setObjectName(objectName);
+  tree->setHeaderHidden(true);
+  tree->setRootIsDecorated(false);
+  tree->setIndentation(12);
+  tree->setFrameShape(QFrame::NoFrame);
+  tree->setUniformRowHeights(true);
+  tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tree->setSelectionMode(QAbstractItemView::SingleSelection);
+  tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  TreeSkinStyle skin;
+  skin.font = TreeSkinFont();
+  skin.indent = 12;
+  new TreeSkin(tree, skin);
+  return tree;
+}
+
 TreeSkin::TreeSkin(QTreeWidget *tree, const TreeSkinStyle &style)
     : QObject(tree), m_tree(tree), m_style(style)
 {

@@ -101,6 +101,11 @@ struct TreeSkinStyle {
 // The tree's font: SimSun, 13 pixels.
 QFont TreeSkinFont();
 
+// A list tree (play list, favorites, the organiser's copy): flat rows of
+// the tree skin, one selected at a time, nothing edited, no native scroll bar
+// across.  The tree is drawn with the skin (TreeSkin).
+QTreeWidget *NewListTree(QWidget *parent, const QString &objectName);
+
 // Draws `tree` with the skin from now on (the skin is a child of the tree).
 // Background pictures default to "TvBg" and "TvBg2", the marker to
 // "TreeMarker".

@@ -532,4 +532,3 @@ TEST_F(FrameTest, SessionEndEndsTheProgramAsTheTrayExitDoesWithoutAsking)
   }
 }
 
-#include "frame_test.moc"
