@@ -155,7 +155,9 @@ private:
         if (!ec && linkTarget.startsWith(m_program) && !QFileInfo::exists(linkTarget) &&
             fs::remove(p, ec))
           m_result.removed << path.mid(m_user.size());
-      } else if (entry.isDir()) {
+      } else if (entry.isDir() && UserPartOf(path.mid(m_user.size()), true) == UserPart::Folder) {
+        // Only the mirrored folders hold links; the cache and download
+        // folders, which may hold thousands of files, are not walked.
         RemoveStaleLinks(path);
       }
     }
