@@ -100,6 +100,10 @@ private:
       const UserPart part = UserPartOf(rel, isFolder);
       if (part == UserPart::Skip)
         continue;
+      // A user's folder inside the program folder is not mirrored into
+      // itself.
+      if (isFolder && m_user.startsWith(m_program + rel + u'/'))
+        continue;
       const bool descend = isFolder && (part == UserPart::Folder || part == UserPart::Copy);
       // An existing entry is the user's, whatever the case of its name.
       const QString target = ResolveCase(m_user + userRel + entry.fileName());

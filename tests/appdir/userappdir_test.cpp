@@ -239,6 +239,16 @@ TEST_F(UserAppDirTest, StartInTheUsersFolderWritesNothingIntoTheInstallation)
   EXPECT_EQ(Tree(program_), installed);
 }
 
+TEST_F(UserAppDirTest, AUsersFolderInsideTheProgramFolderIsNotMirroredIntoItself)
+{
+  const QString user = program_ + QStringLiteral("home/data/kestrova/");
+  ASSERT_TRUE(QDir().mkpath(user));
+  const UserAppDirResult r = PrepareUserAppDir(program_, user);
+  ASSERT_TRUE(r.ok()) << r.error.toStdString();
+  EXPECT_FALSE(QFileInfo::exists(user + QStringLiteral("home")));
+  EXPECT_TRUE(QFileInfo(user + QStringLiteral("kestrova")).isSymLink());
+}
+
 TEST(UserDataHome, FollowsXdgDataHomeWhenAbsolute)
 {
   const QByteArray savedXdg = qgetenv("XDG_DATA_HOME");
