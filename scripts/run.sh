@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, lays out an installation folder, starts the
-# stand-in portal and then the client against it; stops the portal when the
-# client exits.  Without a display the client runs under Xvfb.
+# Installs what is missing, builds what running needs (no tests), lays out
+# an installation folder, starts the stand-in portal and then the client
+# against it; stops the portal when the client exits.  Without a display
+# the client runs under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh
+scripts/build.sh --run
 build=${KESTROVA_BUILD:-build}
 appdir=$(cd "${KESTROVA_APPDIR:-$build/appdir}" && pwd)
 data="$build/portal-data"

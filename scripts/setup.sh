@@ -10,7 +10,7 @@ packages=(
   libcurl4-openssl-dev libcpp-httplib-dev libsqlite3-dev libgtest-dev googletest
   xvfb xauth libgl1-mesa-dri gstreamer1.0-plugins-good gstreamer1.0-libav
   fonts-wqy-zenhei haxe ffmpeg curl libjs-jquery
-  xdotool trayer
+  xdotool trayer x11-utils procps desktop-file-utils
   clang libclang-rt-14-dev
 )
 command -v npm >/dev/null 2>&1 || packages+=(npm)

@@ -9,6 +9,11 @@
 
 kestrova_build_if_needed() {
   if [ -z "${KESTROVA_SKIP_BUILD:-}" ]; then
+    # A folder built by the run command alone lacks the test programs
+    # (the screen grabber among them).
+    if grep -q '^KESTROVA_TESTS:BOOL=OFF' "$build/CMakeCache.txt" 2>/dev/null; then
+      cmake -DKESTROVA_TESTS=ON "$build" >/dev/null
+    fi
     cmake --build "$build" >"${TMPDIR:-/tmp}/kestrova-build.log" 2>&1 ||
       { echo "$(basename "$0"): the build failed, see ${TMPDIR:-/tmp}/kestrova-build.log"; exit 1; }
   fi

@@ -5,6 +5,7 @@
 
 #include "base/config.h"
 #include "base/globals.h"
+#include "base/userappdir.h"
 #include "net/singleinstance.h"
 #include "player/flashview.h"
 #include "shell/frame.h"
@@ -135,8 +136,13 @@ void ShowAtStart(TfrmMain *main)
 
 TDataModule1::TDataModule1(QObject *parent) : QObject(parent)
 {
-  PreparePaths();
+  // A portable folder is its own AppDir; an installed program works in the
+  // user's folder made from it.
+  QString problem;
+  PreparePaths(ChooseAppDir(ProgramFolder(), UserAppDirLocation(), &problem));
   LoadConfiguration();
+  if (!problem.isEmpty())
+    ShowInfoBox(problem);
   // The web service proxies read UserServiceUrl at each call (the main
   // window holds them).
 }

@@ -282,3 +282,33 @@ TEST_F(ProcessTest, MissingFlashRuntimeRefusesTheStart)
   EXPECT_TRUE(app_.EngineCalls().isEmpty());
   Kill(p);
 }
+
+TEST_F(ProcessTest, InstalledFolderRunsInTheUsersOwnFolderOrSaysWhyNot)
+{
+  // Marked as installed by the package: nothing is written beside the
+  // program; the user's folder under XDG_DATA_HOME is made from it.
+  app_.WriteText(QStringLiteral(".installed"), QString());
+  const QString user = app_.path(QStringLiteral("home/data/kestrova/"));
+  QProcess *p = Start();
+  ASSERT_TRUE(WaitFor([&] { return EngineSaid(QStringLiteral("Initkestrova")); }, 60000));
+  EXPECT_TRUE(WaitFor([&] { return MainWindowVisible(); }, 30000));
+  EXPECT_TRUE(QFileInfo(user + QStringLiteral("Config/local.ini")).isFile());
+  EXPECT_TRUE(QFileInfo(user + QStringLiteral("Caches")).isDir());
+  EXPECT_EQ(QFileInfo(user + QStringLiteral("libkestrova.so")).symLinkTarget(),
+            app_.path(QStringLiteral("libkestrova.so")));
+  EXPECT_FALSE(QFileInfo::exists(app_.path(QStringLiteral("Config/local.ini"))));
+  EXPECT_FALSE(QFileInfo::exists(app_.path(QStringLiteral("Caches"))));
+  EXPECT_TRUE(SignalAndWait(p, SIGTERM, 30000));
+  EXPECT_EQ(p->exitCode(), 0);
+
+  // A user's folder that cannot be made (a file stands where its parent
+  // should be): the box tells so, and the client works from its own folder.
+  app_.WriteText(QStringLiteral("blocked"), QStringLiteral("a file"));
+  QProcessEnvironment env;
+  env.insert(QStringLiteral("XDG_DATA_HOME"), app_.path(QStringLiteral("blocked/data")));
+  p = Start({}, env);
+  EXPECT_TRUE(WaitFor([&] { return BoxVisible(); }, 60000));
+  EXPECT_FALSE(MainWindowVisible());
+  EXPECT_TRUE(QFileInfo(app_.path(QStringLiteral("Config/local.ini"))).isFile());
+  Kill(p);
+}
