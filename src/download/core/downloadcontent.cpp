@@ -14,11 +14,29 @@
 
 namespace {
 
+// libcurl hands the body over in pieces of 16 KiB; they are gathered here and
+// written to the file in large writes.
 struct Sink {
+  static constexpr qsizetype kWriteSize = 1024 * 1024;
+
   QFile *file;
   const std::atomic<bool> *stop;
-  qint64 written = 0;
+  QByteArray pending;
+  qint64 written = 0;  // bytes the file holds
   bool writeFailed = false;
+
+  bool flush()
+  {
+    if (pending.isEmpty())
+      return true;
+    if (file->write(pending.constData(), pending.size()) != pending.size()) {
+      writeFailed = true;
+      return false;
+    }
+    written += pending.size();
+    pending.resize(0);  // keeps the memory
+    return true;
+  }
 };
 
 size_t WriteBody(char *data, size_t size, size_t count, void *user)
@@ -27,11 +45,17 @@ size_t WriteBody(char *data, size_t size, size_t count, void *user)
   const size_t bytes = size * count;
   if (sink->stop->load())
     return 0;
-  if (sink->file->write(data, static_cast<qint64>(bytes)) != static_cast<qint64>(bytes)) {
-    sink->writeFailed = true;
+  if (sink->pending.size() + static_cast<qsizetype>(bytes) > Sink::kWriteSize && !sink->flush())
     return 0;
+  if (static_cast<qsizetype>(bytes) >= Sink::kWriteSize) {
+    if (sink->file->write(data, static_cast<qint64>(bytes)) != static_cast<qint64>(bytes)) {
+      sink->writeFailed = true;
+      return 0;
+    }
+    sink->written += static_cast<qint64>(bytes);
+    return bytes;
   }
-  sink->written += static_cast<qint64>(bytes);
+  sink->pending.append(data, static_cast<qsizetype>(bytes));
   return bytes;
 }
 
@@ -110,7 +134,8 @@ void TDownloadContent::run()
     file.remove();
   };
 
-  Sink sink{&file, &m_stop};
+  Sink sink{&file, &m_stop, {}};
+  sink.pending.reserve(Sink::kWriteSize);
   CURL *curl = curl_easy_init();
   if (!curl) {
     discard();
@@ -135,6 +160,8 @@ void TDownloadContent::run()
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &sink);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   const CURLcode code = curl_easy_perform(curl);
+  if (code == CURLE_OK && !m_stop.load())
+    sink.flush();
   curl_off_t announced = -1;
   curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
   long status = 0;
