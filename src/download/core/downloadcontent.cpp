@@ -8,143 +8,30 @@
 #include <QRandomGenerator>
 #include <QTimer>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <curl/curl.h>
-#include <deque>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 namespace {
 
-// libcurl hands the body over in pieces of 16 KiB.  They are gathered into
-// blocks of 1 MiB, and a thread of the sink's own writes each block to the
-// file while the next one is received.  At most kBlocks blocks exist; the
-// receiving side waits for a free one.
-class Sink {
-public:
-  static constexpr qsizetype kWriteSize = 1024 * 1024;
-  static constexpr int kBlocks = 3;
-
-  Sink(QFile *file, const std::atomic<bool> *stop) : m_file(file), stop(stop)
-  {
-    m_current.reserve(kWriteSize);
-    for (int i = 1; i < kBlocks; ++i) {
-      m_free.emplace_back();
-      m_free.back().reserve(kWriteSize);
-    }
-    m_thread = std::thread([this] { writeBlocks(); });
-  }
-  ~Sink() { finish(false); }
-
-  // False once a write failed: the transfer ends.
-  bool append(const char *data, qsizetype len)
-  {
-    while (len > 0) {
-      if (m_current.size() == kWriteSize && !handOver())
-        return false;
-      const qsizetype n = std::min(len, kWriteSize - m_current.size());
-      m_current.append(data, n);
-      data += n;
-      len -= n;
-    }
-    return true;
-  }
-
-  // Writes what is left when `writeRest`, otherwise drops it, and waits for
-  // the thread.  False when a write failed.
-  bool finish(bool writeRest)
-  {
-    if (!m_thread.joinable())
-      return !writeFailed();
-    if (writeRest && !m_current.isEmpty())
-      handOver();
-    {
-      std::lock_guard lock(m_mx);
-      m_ended = true;
-      if (!writeRest)
-        m_full.clear();
-    }
-    m_cv.notify_all();
-    m_thread.join();
-    return !writeFailed();
-  }
-
-  bool writeFailed() const
-  {
-    std::lock_guard lock(m_mx);
-    return m_failed;
-  }
-  // Bytes the file holds; exact once finish() returned.
-  qint64 written() const
-  {
-    std::lock_guard lock(m_mx);
-    return m_written;
-  }
-
-private:
-  bool handOver()
-  {
-    std::unique_lock lock(m_mx);
-    m_cv.wait(lock, [&] { return m_failed || !m_free.empty(); });
-    if (m_failed)
-      return false;
-    m_full.push_back(std::move(m_current));
-    m_current = std::move(m_free.back());
-    m_free.pop_back();
-    lock.unlock();
-    m_cv.notify_all();
-    return true;
-  }
-
-  void writeBlocks()
-  {
-    std::unique_lock lock(m_mx);
-    for (;;) {
-      m_cv.wait(lock, [&] { return m_ended || !m_full.empty(); });
-      if (m_full.empty())
-        return;  // ended
-      QByteArray block = std::move(m_full.front());
-      m_full.pop_front();
-      lock.unlock();
-      const bool ok = m_file->write(block.constData(), block.size()) == block.size();
-      lock.lock();
-      if (!ok) {
-        m_failed = true;
-        m_full.clear();
-      } else {
-        m_written += block.size();
-      }
-      block.resize(0);  // keeps the memory
-      m_free.push_back(std::move(block));
-      m_cv.notify_all();
-    }
-  }
-
-  QFile *m_file;
-  QByteArray m_current;  // being filled by the receiving side
-
-  mutable std::mutex m_mx;
-  std::condition_variable m_cv;
-  std::deque<QByteArray> m_full;   // for the thread to write, in order
-  std::vector<QByteArray> m_free;  // written, to be filled again
-  qint64 m_written = 0;
-  bool m_failed = false;
-  bool m_ended = false;
-  std::thread m_thread;
-
-public:
+struct Sink {
+  QFile *file;
   const std::atomic<bool> *stop;
+  qint64 written = 0;
+  bool writeFailed = false;
 };
 
 size_t WriteBody(char *data, size_t size, size_t count, void *user)
 {
   auto *sink = static_cast<Sink *>(user);
   const size_t bytes = size * count;
-  if (sink->stop->load() || !sink->append(data, static_cast<qsizetype>(bytes)))
+  if (sink->stop->load())
     return 0;
+  if (sink->file->write(data, static_cast<qint64>(bytes)) != static_cast<qint64>(bytes)) {
+    sink->writeFailed = true;
+    return 0;
+  }
+  sink->written += static_cast<qint64>(bytes);
   return bytes;
 }
 
@@ -223,6 +110,7 @@ void TDownloadContent::run()
     file.remove();
   };
 
+  Sink sink{&file, &m_stop};
   CURL *curl = curl_easy_init();
   if (!curl) {
     discard();
@@ -230,7 +118,6 @@ void TDownloadContent::run()
     m_result = result;
     return;
   }
-  Sink sink(&file, &m_stop);
   const QByteArray url = m_address.toUtf8();
   curl_easy_setopt(curl, CURLOPT_URL, url.constData());
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -248,19 +135,17 @@ void TDownloadContent::run()
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &sink);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   const CURLcode code = curl_easy_perform(curl);
-  // The file is the receiving thread's again from here on.
-  sink.finish(code == CURLE_OK && !m_stop.load());
   curl_off_t announced = -1;
   curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
   curl_easy_cleanup(curl);
 
-  result.bytesWritten = sink.written();
+  result.bytesWritten = sink.written;
   result.announcedSize = announced >= 0 ? static_cast<qint64>(announced) : -1;
   if (m_stop.load()) {
     result.error = QStringLiteral("stopped");
-  } else if (sink.writeFailed()) {
+  } else if (sink.writeFailed) {
     result.error = file.errorString();
   } else if (code != CURLE_OK) {
     result.error = QString::fromUtf8(curl_easy_strerror(code));
