@@ -27,6 +27,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -127,8 +128,30 @@ double CpuSeconds(int who)
   return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+// Runs this thread's event loop until done() holds.  It sleeps until the
+// next event, as the client's own loop does: a loop that spins would take a
+// processor from the transfer it waits for, which curl's side never pays.
+template <class Done>
+void RunEventsUntil(Done done)
+{
+  QTimer tick;  // wakes the loop now and then should a check need it
+  tick.start(50);
+  while (!done())
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// Context switches (waits and pre-emptions) of this process, or of its
+// ended children: how often the transfer's threads hand over to each other.
+long Switches(int who)
+{
+  rusage u{};
+  getrusage(who, &u);
+  return u.ru_nvcsw + u.ru_nivcsw;
+}
+
 struct Run {
   double cpu = 0;  // processor seconds of the reading side (curl, or engine and worker)
+  long switches = 0;
   double seconds = -1;
   double workerSeconds = -1;  // the worker's end (the client path)
   bool identical = false;
@@ -142,10 +165,12 @@ Run ThroughCurl(const QString &address, const QString &target, const QString &se
   QFile::remove(target);
   QElapsedTimer timer;
   const double cpu0 = CpuSeconds(RUSAGE_CHILDREN);
+  const long switches0 = Switches(RUSAGE_CHILDREN);
   timer.start();
   const int code = QProcess::execute(QStringLiteral("curl"), {"-s", "-o", target, address});
   run.seconds = timer.nsecsElapsed() / 1e9;
   run.cpu = CpuSeconds(RUSAGE_CHILDREN) - cpu0;
+  run.switches = Switches(RUSAGE_CHILDREN) - switches0;
   run.identical = code == 0 && SameFiles(target, seedFile);
   QFile::remove(target);
   return run;
@@ -160,6 +185,7 @@ Run ThroughEngineWithCurl(EngineLibrary &engine, const QString &address, const Q
   QFile::remove(target);
   QElapsedTimer timer;
   const double cpu0 = CpuSeconds(RUSAGE_CHILDREN) + CpuSeconds(RUSAGE_SELF);
+  const long switches0 = Switches(RUSAGE_CHILDREN) + Switches(RUSAGE_SELF);
   timer.start();
   char buffer[IEngine::kAddressBufferSize] = {};
   engine.SetProgramInfo(address, 121, 2, 2, buffer);
@@ -167,6 +193,7 @@ Run ThroughEngineWithCurl(EngineLibrary &engine, const QString &address, const Q
   const int code = QProcess::execute(QStringLiteral("curl"), {"-s", "-o", target, local});
   run.seconds = timer.nsecsElapsed() / 1e9;
   run.cpu = CpuSeconds(RUSAGE_CHILDREN) + CpuSeconds(RUSAGE_SELF) - cpu0;
+  run.switches = Switches(RUSAGE_CHILDREN) + Switches(RUSAGE_SELF) - switches0;
   run.identical = code == 0 && SameFiles(target, seedFile);
   QFile::remove(target);
   return run;
@@ -179,6 +206,7 @@ Run ThroughWorker(const QString &address, const QString &target, const QString &
   QFile::remove(target);
   QElapsedTimer timer;
   const double cpu0 = CpuSeconds(RUSAGE_SELF);
+  const long switches0 = Switches(RUSAGE_SELF);
   timer.start();
   TTransferResult result;
   bool ended = false;
@@ -188,10 +216,10 @@ Run ThroughWorker(const QString &address, const QString &target, const QString &
     ended = true;
   });
   worker.begin();
-  while (!ended)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  RunEventsUntil([&] { return ended; });
   run.seconds = timer.nsecsElapsed() / 1e9;
   run.cpu = CpuSeconds(RUSAGE_SELF) - cpu0;
+  run.switches = Switches(RUSAGE_SELF) - switches0;
   run.identical = result.complete && SameFiles(target, seedFile);
   QFile::remove(target);
   return run;
@@ -211,6 +239,7 @@ Run ThroughClient(EngineLibrary &engine, const QString &address, const QString &
   RssSampler sampler;
   QElapsedTimer timer;
   const double cpu0 = CpuSeconds(RUSAGE_SELF);
+  const long switches0 = Switches(RUSAGE_SELF);
   timer.start();
   char buffer[IEngine::kAddressBufferSize] = {};
   engine.SetProgramInfo(address, 120, 2, 2, buffer);
@@ -230,10 +259,10 @@ Run ThroughClient(EngineLibrary &engine, const QString &address, const QString &
     run.workerSeconds = timer.nsecsElapsed() / 1e9;
   });
   worker.begin();
-  while (!ended || reported < 0)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  RunEventsUntil([&] { return ended && reported >= 0; });
   run.seconds = timer.nsecsElapsed() / 1e9;
   run.cpu = CpuSeconds(RUSAGE_SELF) - cpu0;
+  run.switches = Switches(RUSAGE_SELF) - switches0;
   run.rssPeakKiB = sampler.stop();
   std::int32_t percent = 0, spare = 0, total = 0;
   engine.GetProgInfo(*task, &percent, &spare, &total);
@@ -320,6 +349,7 @@ int main(int argc, char **argv)
   const double mib = static_cast<double>(sizeMiB);
   double bestCurl = 1e30, bestClient = 1e30, bestLocal = 1e30;
   std::vector<double> curlTimes, clientTimes, localTimes, aloneTimes, curlCpu, clientCpu;
+  std::vector<double> pairRatios;  // each round's own: its two transfers ran back to back
   qint64 worstGrowthKiB = 0;
   bool allIdentical = true;
   for (int round = 1; round <= rounds; ++round) {
@@ -337,8 +367,8 @@ int main(int argc, char **argv)
     const Run alone = ThroughWorker(address, root + "alone.swf", seedFile);
     const qint64 growth = client.rssPeakKiB - client.rssBeforeKiB;
     auto line = [&](const char *what, const Run &r) {
-      std::printf("  %-42s %6.3f s %7.1f MiB/s  cpu %5.2f s%s\n", what, r.seconds, mib / r.seconds,
-                  r.cpu, r.identical ? "" : "  NOT IDENTICAL");
+      std::printf("  %-42s %6.3f s %7.1f MiB/s  cpu %5.2f s %7ld switches%s\n", what, r.seconds,
+                  mib / r.seconds, r.cpu, r.switches, r.identical ? "" : "  NOT IDENTICAL");
     };
     std::printf("round %d\n", round);
     line("curl on the content address", curl);
@@ -355,6 +385,7 @@ int main(int argc, char **argv)
     allIdentical = allIdentical && alone.identical;
     curlTimes.push_back(curl.seconds);
     clientTimes.push_back(client.seconds);
+    pairRatios.push_back(curl.seconds / client.seconds);
     localTimes.push_back(local.seconds);
     allIdentical = allIdentical && curl.identical && client.identical && local.identical;
     bestLocal = std::min(bestLocal, local.seconds);
@@ -376,6 +407,9 @@ int main(int argc, char **argv)
               mib / bestClient);
   std::printf("throughput ratio client/curl: %.2f median, %.2f best (target >= 0.80)\n",
               Median(curlTimes) / Median(clientTimes), bestCurl / bestClient);
+  std::printf("  the rounds' own ratios: median %.2f, from %.2f to %.2f\n", Median(pairRatios),
+              *std::min_element(pairRatios.begin(), pairRatios.end()),
+              *std::max_element(pairRatios.begin(), pairRatios.end()));
   std::printf("processor time per transfer, median: curl %.2f s, client %.2f s\n", Median(curlCpu),
               Median(clientCpu));
   std::printf("  of which the engine's local address alone: %.2f median\n",

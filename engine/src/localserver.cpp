@@ -53,10 +53,11 @@ void Refuse(httplib::Response &res, int status, const char *text)
   res.set_content(text, "text/plain");
 }
 
-// The pipe's next piece of at most `length` bytes to the reader.
-bool Pass(StreamPipe &pipe, std::size_t length, httplib::DataSink &sink)
+// The pipe's next piece of at most `length` bytes to the reader.  `piece`
+// is the reader's buffer, kept from call to call so that the pipe can use
+// its memory again.
+bool Pass(StreamPipe &pipe, std::string &piece, std::size_t length, httplib::DataSink &sink)
 {
-  std::string piece;
   bool end = false;
   if (!pipe.read(piece, std::min(length, kPiece), end) || end)
     return false;  // short body = failure
@@ -143,8 +144,8 @@ bool LocalServer::start()
       res.status = 200;
       res.set_chunked_content_provider(
           type,
-          [pipe](std::size_t, httplib::DataSink &sink) {
-            std::string piece;
+          [pipe, buffer = std::make_shared<std::string>()](std::size_t, httplib::DataSink &sink) {
+            std::string &piece = *buffer;
             bool end = false;
             if (!pipe->read(piece, kPiece, end))
               return false;
@@ -171,8 +172,9 @@ bool LocalServer::start()
       res.status = 200;
       res.set_content_provider(
           static_cast<std::size_t>(size), type,
-          [pipe](std::size_t, std::size_t length, httplib::DataSink &sink) {
-            return Pass(*pipe, length, sink);
+          [pipe, buffer = std::make_shared<std::string>()](std::size_t, std::size_t length,
+                                                           httplib::DataSink &sink) {
+            return Pass(*pipe, *buffer, length, sink);
           },
           release);
       return;
@@ -184,8 +186,9 @@ bool LocalServer::start()
       auto skip = std::make_shared<std::uint64_t>(part.first);
       res.set_content_provider(
           static_cast<std::size_t>(part.length), type,
-          [pipe, skip](std::size_t, std::size_t length, httplib::DataSink &sink) {
-            std::string piece;
+          [pipe, skip, buffer = std::make_shared<std::string>()](std::size_t, std::size_t length,
+                                                                 httplib::DataSink &sink) {
+            std::string &piece = *buffer;
             bool end = false;
             while (*skip > 0) {
               if (!pipe->read(piece,
@@ -195,7 +198,7 @@ bool LocalServer::start()
                 return false;
               *skip -= piece.size();
             }
-            return Pass(*pipe, length, sink);
+            return Pass(*pipe, piece, length, sink);
           },
           release);
       return;

@@ -18,13 +18,30 @@ bool StreamPipe::begin(std::int64_t total)
 bool StreamPipe::write(const char *data, std::size_t len)
 {
   std::unique_lock lock(mx_);
-  cv_.wait(lock, [&] { return aborted_ || readerGone_ || queued_ < capacity_; });
-  if (aborted_ || readerGone_)
-    return false;
-  queue_.emplace_back(data, len);
-  queued_ += len;
-  produced_ += static_cast<std::int64_t>(len);
-  cv_.notify_all();
+  while (len > 0) {
+    if (!aborted_ && !readerGone_ && queued_ >= capacity_) {
+      writerWaits_ = true;
+      cv_.wait(lock, [&] { return aborted_ || readerGone_ || queued_ < capacity_; });
+      writerWaits_ = false;
+    }
+    if (aborted_ || readerGone_)
+      return false;
+    if (queue_.empty() || queue_.back().size() >= kBlock) {
+      std::string block;
+      block.swap(spare_);
+      block.reserve(kBlock);
+      queue_.push_back(std::move(block));
+    }
+    std::string &back = queue_.back();
+    const std::size_t n = std::min({len, kBlock - back.size(), capacity_ - queued_});
+    back.append(data, n);
+    data += n;
+    len -= n;
+    queued_ += n;
+    produced_ += static_cast<std::int64_t>(n);
+    if (readerWaits_ && queued_ >= readerWants_)
+      cv_.notify_all();
+  }
   return true;
 }
 
@@ -47,7 +64,9 @@ void StreamPipe::finish(bool ok)
 bool StreamPipe::waitDelivered()
 {
   std::unique_lock lock(mx_);
+  deliveryWaits_ = true;
   cv_.wait(lock, [&] { return aborted_ || readerGone_ || delivered_ >= produced_; });
+  deliveryWaits_ = false;
   return !aborted_ && delivered_ >= produced_;
 }
 
@@ -66,7 +85,20 @@ bool StreamPipe::read(std::string &out, std::size_t maxLen, bool &end)
   out.clear();
   end = false;
   std::unique_lock lock(mx_);
-  cv_.wait(lock, [&] { return aborted_ || !queue_.empty() || finished_; });
+  const std::size_t want = std::clamp<std::size_t>(std::min(maxLen, capacity_), 1, kGather);
+  const auto ready = [&] { return aborted_ || finished_ || queued_ >= want; };
+  if (!ready()) {
+    readerWaits_ = true;
+    readerWants_ = 1;
+    cv_.wait(lock, [&] { return aborted_ || finished_ || !queue_.empty(); });
+    if (!ready()) {
+      // Some bytes are there: a little more makes one larger send, and a
+      // slow source is not kept waiting for it.
+      readerWants_ = want;
+      cv_.wait_for(lock, kGatherWait, ready);
+    }
+    readerWaits_ = false;
+  }
   if (aborted_)
     return false;
   if (queue_.empty()) {  // finished
@@ -77,14 +109,17 @@ bool StreamPipe::read(std::string &out, std::size_t maxLen, bool &end)
   }
   std::string &front = queue_.front();
   if (front.size() <= maxLen) {
-    out.swap(front);
+    out.swap(front);  // front now holds the reader's old memory
+    if (front.capacity() > spare_.capacity())
+      spare_.swap(front);
     queue_.pop_front();
   } else {
     out.assign(front, 0, maxLen);
     front.erase(0, maxLen);
   }
   queued_ -= out.size();
-  cv_.notify_all();
+  if (writerWaits_ && queued_ < capacity_)
+    cv_.notify_all();
   return true;
 }
 
@@ -92,7 +127,8 @@ void StreamPipe::delivered(std::size_t len)
 {
   std::lock_guard lock(mx_);
   delivered_ += static_cast<std::int64_t>(len);
-  cv_.notify_all();
+  if (deliveryWaits_ && delivered_ >= produced_)
+    cv_.notify_all();
 }
 
 void StreamPipe::readerDone(bool success)

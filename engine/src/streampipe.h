@@ -2,8 +2,15 @@
 // from the server to the local-server thread that writes it to a reader of
 // the "P2P/" address.  The writer waits while the pipe is full, so the body
 // never piles up in memory.
+//
+// libcurl hands the body over in pieces of 16 KiB.  They are gathered into
+// blocks of up to kBlock bytes, and the reader takes a whole block at a time,
+// so one send to the reader carries many pieces; the blocks' memory is used
+// again instead of being allocated for every piece.  A side is woken only
+// when it waits for what just happened.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -16,6 +23,12 @@ namespace kestrova::engine {
 
 class StreamPipe final : public Sink {
 public:
+  static constexpr std::size_t kBlock = 256 * 1024;
+  // A reader that finds less than kGather bytes waits at most kGatherWait
+  // for more before it takes what is there.
+  static constexpr std::size_t kGather = 64 * 1024;
+  static constexpr std::chrono::milliseconds kGatherWait{2};
+
   explicit StreamPipe(std::size_t capacity = 2u << 20) : capacity_(capacity) {}
 
   // Fetch side.
@@ -34,7 +47,9 @@ public:
   // Waits for begin() or a failure; total = 0 when the size is unknown.
   Start waitStart(std::int64_t &total);
   // Next piece of at most maxLen bytes.  False on failure; `end` true (and
-  // `out` empty) when the body is complete.
+  // `out` empty) when the body is complete.  The memory `out` held before
+  // is taken back for later blocks, so a reader should keep using the same
+  // string.
   bool read(std::string &out, std::size_t maxLen, bool &end);
   // Bytes written out to the reader's connection.
   void delivered(std::size_t len);
@@ -48,7 +63,8 @@ private:
   const std::size_t capacity_;
   mutable std::mutex mx_;
   std::condition_variable cv_;
-  std::deque<std::string> queue_;
+  std::deque<std::string> queue_;  // the last block is filled further while it has room
+  std::string spare_;              // an emptied block, for the next one
   std::size_t queued_ = 0;
   std::int64_t produced_ = 0;
   std::int64_t delivered_ = 0;
@@ -58,6 +74,12 @@ private:
   bool ok_ = false;
   bool readerGone_ = false;
   bool aborted_ = false;
+  // Who waits, and for what: the writer is woken only for room, the reader
+  // only once readerWants_ bytes are there, the end only for deliveries.
+  bool writerWaits_ = false;
+  bool readerWaits_ = false;
+  std::size_t readerWants_ = 1;
+  bool deliveryWaits_ = false;
 };
 
 }  // namespace kestrova::engine

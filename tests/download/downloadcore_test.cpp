@@ -9,11 +9,14 @@
 #include "waitfor.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -234,6 +237,37 @@ TEST_F(WorkerTest, FailuresLeaveNoFileAndKeepAnExistingTarget)
     EXPECT_EQ(ReadAll(target), QByteArray("previous")) << c.what;
     EXPECT_EQ(leftovers(), QStringList{"old.swf"}) << c.what;
   }
+}
+
+TEST_F(WorkerTest, AFileThatCannotGrowEndsTheTransferWithoutAFile)
+{
+  // The file size limit stands in for a full disk.  The body is written in
+  // large writes, so the refusal comes in the middle of the body or only at
+  // its last write; either way nothing is left.
+  struct Case {
+    qint64 limit, size;
+    const char *what;
+  } cases[] = {
+      {3 * 512 * 1024, 3 * 1024 * 1024, "in the middle"},
+      {5 * 256 * 1024, 3 * 512 * 1024, "at the last write"},
+  };
+  ASSERT_TRUE(QDir().mkpath(dir.path() + "/sub"));
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  for (const Case &c : cases) {
+    server.put("/big.swf", PatternBytes(c.size));
+    rlimit limited = before;
+    limited.rlim_cur = static_cast<rlim_t>(c.limit);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const TTransferResult r = run(server.base() + "/big.swf", dir.path() + "/sub/big.swf");
+    setrlimit(RLIMIT_FSIZE, &before);
+    EXPECT_FALSE(r.complete) << c.what;
+    EXPECT_FALSE(r.error.isEmpty()) << c.what;
+    EXPECT_LT(r.bytesWritten, c.size) << c.what;
+    EXPECT_TRUE(leftovers().isEmpty()) << c.what;
+  }
+  std::signal(SIGXFSZ, oldHandler);
 }
 
 TEST_F(WorkerTest, StopEndsTheTransferWithoutAFile)

@@ -1,5 +1,6 @@
 // The local address: SetProgramInfo registers a task, and a GET on the
 // address it writes streams the content through the engine.
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -77,6 +78,48 @@ TEST_F(StreamTest, ProgressFollowsTheReader)
   EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
   EXPECT_GT(*std::max_element(seen.begin(), seen.end()), 0);
   EXPECT_LT(*std::max_element(seen.begin(), seen.end()), 100);
+}
+
+TEST_F(StreamTest, AReaderThatPausesHoldsTheFetchBack)
+{
+  // A large body and a reader that takes its first MiB and then pauses: the
+  // fetch stops soon after, held by the engine's bounded hand-over (and the
+  // sockets' own buffers); once the reader goes on, every byte arrives.
+  constexpr std::size_t kSize = 64u << 20;
+  Local l = registerUrl(server_.url("/data/" + std::to_string(kSize) + ".swf"), 78);
+  std::atomic<bool> pause{true};
+  std::atomic<std::size_t> got{0};
+  std::string body;
+  std::thread reader([&] {
+    httplib::Client client("127.0.0.1", l.port);
+    client.set_read_timeout(60, 0);
+    body.reserve(kSize);
+    client.Get(l.path.c_str(), [&](const char *data, std::size_t n) {
+      body.append(data, n);
+      got += n;
+      while (pause.load() && got.load() >= (1u << 20))
+        std::this_thread::sleep_for(2ms);
+      return true;
+    });
+  });
+  // Received by the engine (KiB), once it stays put for half a second.
+  int32_t held = -1;
+  int still = 0;
+  for (int i = 0; i < 300 && still < 10; ++i) {
+    std::this_thread::sleep_for(50ms);
+    int32_t percent = 0, spare = 0, total = 0;
+    if (!GetProgInfo(l.task, &percent, &spare, &total) || got.load() < (1u << 20))
+      continue;
+    still = spare == held ? still + 1 : 0;
+    held = spare;
+  }
+  EXPECT_EQ(still, 10) << "the fetch did not come to rest while the reader paused";
+  EXPECT_LT(held, 32 * 1024) << "KiB taken from the server while the reader read 1 MiB";
+  pause = false;
+  reader.join();
+  EXPECT_EQ(body.size(), kSize);
+  EXPECT_TRUE(body == TestServer::Content(kSize));
+  EXPECT_EQ(Recorder::Get().taskEnd(78), 100);
 }
 
 TEST_F(StreamTest, FailuresReachTheReaderAndTheReport)
