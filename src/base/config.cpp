@@ -75,21 +75,26 @@ void ReadLocalIni()
   auto value = [&](const char *key, const char *def) {
     return ini.Value(Info, QString::fromLatin1(key), QString::fromLatin1(def));
   };
-  const std::optional<std::int32_t> startCount = ToInt32(value("1", "0"));
-  if (!startCount)
-    return;
-  StartCount = *startCount;
-  RememberPassword = value("2", "0");
-  // Key "3" holds nothing the program uses.
-  UserName = DecipherText(value("4", ""));
-  UserPassword = DecipherText(value("5", ""));
-  const std::optional<std::int32_t> clientVersion = ToInt32(value("6", "16783119"));
-  if (!clientVersion)
-    return;
-  ClientVersion = *clientVersion;
-  CatalogVersion = value("7", "Channel");
-  CloseMode = value("8", "0");
-  ListPlayMode = value("9", "0");
+  // A damaged number ends the reading of the keys after it; the folders are
+  // read and set up all the same, or the cache and the downloads would land
+  // in whatever the working folder is.
+  [&] {
+    const std::optional<std::int32_t> startCount = ToInt32(value("1", "0"));
+    if (!startCount)
+      return;
+    StartCount = *startCount;
+    RememberPassword = value("2", "0");
+    // Key "3" holds nothing the program uses.
+    UserName = DecipherText(value("4", ""));
+    UserPassword = DecipherText(value("5", ""));
+    const std::optional<std::int32_t> clientVersion = ToInt32(value("6", "16783119"));
+    if (!clientVersion)
+      return;
+    ClientVersion = *clientVersion;
+    CatalogVersion = value("7", "Channel");
+    CloseMode = value("8", "0");
+    ListPlayMode = value("9", "0");
+  }();
   DownloadDir = value("10", "");
   CacheDir = value("12", "");
   DefaultFolder(DownloadDir, "DL", "10");

@@ -92,7 +92,7 @@ void TCategoryBar::sbtnMainClick()
     return;
   m_tabs->ShowChannelTabImage(1, 3);
   if (m_wbMain && !ShowsAddress(m_wbMain, StartPageUrl))
-    OpenPage(m_wbMain, StartPageUrl);
+    OpenPageChecked(m_wbMain, StartPageUrl, OfflinePagePath());
 }
 
 void TCategoryBar::OpenFirstChannel()

@@ -311,6 +311,8 @@ void TPortalBrowser::limgForwardMouseDown()
 
 void TPortalBrowser::OpenStartPage()
 {
+  // A portal that does not answer shows the offline page, not the
+  // browser's error page.
   if (!StartPageUrl.isEmpty())
-    OpenPage(wbMain, StartPageUrl);
+    OpenPageChecked(wbMain, StartPageUrl, OfflinePagePath());
 }

@@ -104,9 +104,10 @@ void TPlayback::LoadPlayList()
 {
   // The cache is pruned only against a list that was read: a list file
   // that is there but could not be read (an I/O or permission error) would
-  // otherwise cost every cached item.  An absent file is an empty list.
+  // otherwise cost every cached item, and so would one with damaged lines
+  // (their items are unknown).  An absent file is an empty list.
   const bool read = list->LoadListFile(LastPlayedFile, list->tvPlayList, 100);
-  if (read || SurelyAbsent(ResolveCase(LastPlayedFile)))
+  if ((read && !list->listFileDamaged()) || SurelyAbsent(ResolveCase(LastPlayedFile)))
     fetch->PruneCache(list->tvPlayList);
   // The Flash runtime is made ready in the background once the window and
   // its start page had their turn, so that the first game starts at once.

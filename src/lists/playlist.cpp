@@ -5,12 +5,15 @@
 #include "base/routines.h"
 #include "lists/core/playlistfile.h"
 #include "player/listnodes.h"
+#include "widgets/dialogs.h"
 #include "widgets/lxsimage.h"
 #include "widgets/treeskin.h"
 
 #include <QBoxLayout>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -65,12 +68,19 @@ bool TPlayList::LoadListFile(const QString &file, QTreeWidget *tree, int limit)
 {
   if (!tree)
     return false;
-  const std::optional<QStringList> lines = ReadListLines(ResolveCase(file));
-  if (!lines)
+  const QString path = ResolveCase(file);
+  const bool liveFile = !LastPlayedFile.isEmpty() && path == ResolveCase(LastPlayedFile);
+  const std::optional<QStringList> lines = ReadListLines(path);
+  if (!lines) {
+    if (liveFile && QFileInfo::exists(path))
+      m_fileDamaged = true;
     return false;
+  }
   tree->clear();
 
   ParsedPlayList list = ParseListLines(*lines);
+  if (liveFile)
+    m_fileDamaged = list.damagedLines > 0;
   // Trimming is decided on the list as read; the nodes are made from what
   // is kept, which gives the same tree as deleting the first nodes.
   const bool trimmed = TrimParsedList(list, limit);
@@ -98,9 +108,34 @@ bool TPlayList::SavePlayList(QTreeWidget *tree)
 {
   if (!tree || LastPlayedFile.isEmpty())
     return false;
+  const QString path = ResolveCase(LastPlayedFile);
+  // What could not be read of a damaged file is kept beside it before the
+  // file is replaced; without that copy the file stays as it is.
+  QString aside;
+  if (m_fileDamaged && QFileInfo::exists(path)) {
+    QFile damaged(path);
+    if (!damaged.open(QIODevice::ReadOnly))
+      return false;
+    const QByteArray bytes = damaged.readAll();
+    if (damaged.error() != QFileDevice::NoError)
+      return false;
+    aside = DamagedCopyName(path);
+    if (!WriteFileAtomically(aside, bytes))
+      return false;
+  }
   int selected = -1;
   const std::vector<TKsvPlayPtr> items = TreeItems(tree, &selected);
-  const bool ok = WriteFileAtomically(ResolveCase(LastPlayedFile), FormatListFile(items, selected));
+  const bool ok = WriteFileAtomically(path, FormatListFile(items, selected));
+  if (ok)
+    m_fileDamaged = false;
+  if (!aside.isEmpty()) {
+    // Told once the caller's work is done (saves happen inside plays).
+    const QString name = QFileInfo(aside).fileName();
+    QTimer::singleShot(0, this, [name] {
+      ShowInfoBox(
+          QStringLiteral("原\"游戏记录\"文件已损坏,部分内容无法读取,已另存为%1。").arg(name));
+    });
+  }
   if (ok)
     Q_EMIT saved();
   return ok;

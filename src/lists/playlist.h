@@ -39,8 +39,13 @@ public:
   // tree untouched) when the file cannot be read.
   bool LoadListFile(const QString &file, QTreeWidget *tree, int limit);
   // Writes the tree to LastPlayedFile (temporary file renamed onto it).
-  // Errors are ignored; returns whether the file was written.
+  // Errors are ignored; returns whether the file was written.  A file that
+  // was read with damaged lines is first copied aside (DamagedCopyName) and
+  // the user is told where; when that copy fails nothing is written.
   bool SavePlayList(QTreeWidget *tree) override;
+  // LastPlayedFile was last read with lines that are no items (or could not
+  // be read at all) and has not been replaced since.
+  bool listFileDamaged() const { return m_fileDamaged; }
   // Decimal 0-based index of the first node whose id equals `id`, or "-1".
   static QString FindInPlayList(const QString &id, const QTreeWidget *tree);
   // After an item started playing with add-to-list set: select its row or
@@ -87,4 +92,7 @@ public:
 Q_SIGNALS:
   // The list was written to its file.
   void saved();
+
+private:
+  bool m_fileDamaged = false;
 };

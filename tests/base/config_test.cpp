@@ -112,7 +112,10 @@ TEST_F(ConfigTest, ExistingFilesAreKeptAndFoundWhateverTheirCase)
   EXPECT_EQ(CacheDir, QStringLiteral("/data/cache/"));
 }
 
-TEST_F(ConfigTest, LocalIniNumbersThatAreNotNumbersEndItsReading)
+// A damaged number ends the reading of the keys after it, but the folders
+// are still read and set up: without them the cache and the downloads would
+// land in the working folder.
+TEST_F(ConfigTest, LocalIniNumbersThatAreNotNumbersEndItsReadingButNotTheFolders)
 {
   const QString name = EncipherText(QStringLiteral("小明"));
   struct Case {
@@ -120,17 +123,20 @@ TEST_F(ConfigTest, LocalIniNumbersThatAreNotNumbersEndItsReading)
     QByteArray ini;
     std::int32_t startCount, clientVersion;
     QString user, catalog;
-    bool foldersSetUp;
+    QString downloads;  // empty: the default folder DL/ under AppDir
   };
   const Case cases[] = {
       {"bad start count", "[Info]\r\n1=abc\r\n4=" + name.toLatin1() + "\r\n7=5\r\n", 0, 0,
-       QString(), QString(), false},
+       QString(), QString(), QString()},
       {"bad client version", "[Info]\r\n1=4\r\n4=" + name.toLatin1() + "\r\n6=1.0\r\n7=5\r\n", 4, 0,
-       QStringLiteral("小明"), QString(), false},
+       QStringLiteral("小明"), QString(), QString()},
+      {"cut off after the start count", "[Info]\r\n1=", 0, 0, QString(), QString(), QString()},
+      {"bad start count, own folder", "[Info]\r\n1=x\r\n10=/data/dl\r\n", 0, 0, QString(),
+       QString(), QStringLiteral("/data/dl/")},
       {"all numbers", "[Info]\r\n1=-2\r\n4=" + name.toLatin1() + "\r\n6=100\r\n7=5\r\n", -2, 100,
-       QStringLiteral("小明"), QStringLiteral("5"), true},
+       QStringLiteral("小明"), QStringLiteral("5"), QString()},
       {"damaged name", "[Info]\r\n1=1\r\n4=ZZ" + name.toLatin1() + "\r\n", 1, 16783119, QString(),
-       QStringLiteral("Channel"), true},
+       QStringLiteral("Channel"), QString()},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
@@ -144,9 +150,12 @@ TEST_F(ConfigTest, LocalIniNumbersThatAreNotNumbersEndItsReading)
     EXPECT_EQ(ClientVersion, c.clientVersion);
     EXPECT_EQ(UserName, c.user);
     EXPECT_EQ(CatalogVersion, c.catalog);
-    EXPECT_EQ(QFileInfo(dir + "DL").isDir(), c.foldersSetUp);
-    EXPECT_EQ(DownloadDir.isEmpty(), !c.foldersSetUp);
-    EXPECT_EQ(ReadIniValue(LocalIniFile, "Info", "10").isEmpty(), !c.foldersSetUp);
+    const QString downloads = c.downloads.isEmpty() ? dir + "DL/" : c.downloads;
+    EXPECT_EQ(DownloadDir, downloads);
+    EXPECT_EQ(CacheDir, dir + "Caches/");
+    EXPECT_TRUE(QFileInfo(CacheDir).isDir());
+    EXPECT_EQ(QFileInfo(dir + "DL").isDir(), c.downloads.isEmpty());
+    EXPECT_EQ(ReadIniValue(LocalIniFile, "Info", "12"), CacheDir);
   }
 }
 

@@ -4,6 +4,7 @@
 #include "base/routines.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
 
@@ -57,14 +58,18 @@ ParsedPlayList ParseListLines(const QStringList &lines)
     }
     line.replace(u' ', QStringLiteral("%20"));
     const QStringList fields = line.split(u',');
-    if (fields.size() < 5)
+    const bool blank = lines.at(i).trimmed().isEmpty();
+    if (fields.size() < 5) {
+      out.damagedLines += blank ? 0 : 1;
       continue;
+    }
     const QString &type = fields.at(4);
-    if (!IsIntegerText(type) || fields.at(0).isEmpty() || fields.at(1).isEmpty())
-      continue;
     // Ids reach paths and server addresses: only decimal ids are items.
-    if (!IsContentId(fields.at(0)))
+    if (!IsIntegerText(type) || fields.at(0).isEmpty() || fields.at(1).isEmpty() ||
+        !IsContentId(fields.at(0))) {
+      ++out.damagedLines;
       continue;
+    }
     out.items.push_back(
         MakeKsvPlay(fields.at(0), fields.at(1), SpacedName(fields.at(2)), type, fields.at(3)));
     if (i == s)
@@ -137,6 +142,18 @@ QByteArray FormatListFile(const std::vector<TKsvPlayPtr> &items, int selected, c
             u',' + when + QStringLiteral("\r\n");
   }
   return ToGbk(text);
+}
+
+QString DamagedCopyName(const QString &file)
+{
+  const QString base = file + QStringLiteral("_damaged");
+  if (!QFileInfo::exists(base))
+    return base;
+  for (int n = 2;; ++n) {
+    const QString name = base + QString::number(n);
+    if (!QFileInfo::exists(name))
+      return name;
+  }
 }
 
 bool WriteFileAtomically(const QString &path, const QByteArray &bytes)

@@ -19,6 +19,7 @@ struct ParsedPlayList {
   std::vector<TKsvPlayPtr> items;  // the valid item lines, in file order
   int selected = -1;               // index into items of the selected one, or -1
   int headerNumber = 0;            // S: the selected line number (0 = none)
+  int damagedLines = 0;            // lines that are neither empty, the header nor an item
 };
 
 // The lines of the file at `path` (GBK decoded; a final line end does not make
@@ -49,6 +50,10 @@ bool TrimParsedList(ParsedPlayList &list, int limit);
 // The sixth field is `now` as local date and time text.
 QByteArray FormatListFile(const std::vector<TKsvPlayPtr> &items, int selected,
                           const QDateTime &now = QDateTime::currentDateTime());
+
+// The first free name of file + "_damaged", "_damaged2", "_damaged3" ...: where
+// a damaged list file is kept before anything replaces it.
+QString DamagedCopyName(const QString &file);
 
 // Writes `bytes` to `path` through a temporary file beside it that is renamed
 // onto the path, so the old list survives a crash or a full disk.  False on
