@@ -137,7 +137,7 @@ TEST(ListFile, WrittenAsGbkWithCrLfAndSixFields)
   EXPECT_TRUE(FormatListFile(items, -1).startsWith("id=1\r\n"));
 }
 
-TEST(ListFile, NamesWithSpacesSurviveACommaDoesNot)
+TEST(ListFile, NamesWithSpacesAndCommasSurvive)
 {
   QTemporaryDir dir;
   const QString path = dir.path() + "/pvlt_last.dat";
@@ -149,12 +149,14 @@ TEST(ListFile, NamesWithSpacesSurviveACommaDoesNot)
   ASSERT_TRUE(lines.has_value());
   ASSERT_EQ(lines->size(), 4);
   const ParsedPlayList back = ParseListLines(*lines);
-  // "a,b" shifts its fields: its type field reads "b"'s neighbour, so the
-  // line is no longer a valid item.
-  EXPECT_EQ(Ids(back.items), (QStringList{"1", "3"}));
+  // A comma in a name would shift the fields after it: it is written as a
+  // full-width comma, so the line stays an item and nothing reads as damaged.
+  EXPECT_EQ(Ids(back.items), (QStringList{"1", "2", "3"}));
+  EXPECT_EQ(back.damagedLines, 0);
   EXPECT_EQ(back.items.at(0)->name, "Tom and  Jerry ");
-  EXPECT_EQ(back.items.at(1)->name, "熊猫 滑雪");
-  EXPECT_EQ(back.selected, 1);
+  EXPECT_EQ(back.items.at(1)->name, QString::fromUtf8("a，b"));
+  EXPECT_EQ(back.items.at(2)->name, "熊猫 滑雪");
+  EXPECT_EQ(back.selected, 2);
 }
 
 TEST(ListFile, SaveReplacesTheFileAtomically)

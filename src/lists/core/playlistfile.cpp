@@ -112,6 +112,8 @@ QString FieldText(const QString &text)
   for (QChar &c : s) {
     if (c.unicode() < 0x20)
       c = u' ';
+    else if (c == u',')
+      c = QChar(0xFF0C);  // the field separator: a full-width comma reads the same
   }
   return s;
 }
