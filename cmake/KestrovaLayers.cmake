@@ -58,11 +58,16 @@ function(kestrova_library name)
 endfunction()
 
 # A test program: kestrova_test(NAME sources... LIBS libs... [LABELS l...])
-# registers each GoogleTest case with CTest.  Tests never touch the real home:
+# registers each GoogleTest case with CTest.  The label "core" is for tests
+# that need no display and no web view: the target kestrova_core_tests builds
+# them, and the sanitizer build runs them.  Tests never touch the real home:
 # HOME and the XDG folders point into the build tree.
 function(kestrova_test name)
   cmake_parse_arguments(T "" "" "LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_UNPARSED_ARGUMENTS})
+  if("core" IN_LIST T_LABELS)
+    set_property(GLOBAL APPEND PROPERTY KESTROVA_CORE_TESTS ${name})
+  endif()
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   set(home "${CMAKE_BINARY_DIR}/test-home/${name}")
@@ -71,16 +76,16 @@ function(kestrova_test name)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES
-      LABELS "${T_LABELS}"
       TIMEOUT 300)
-  # The environment is a list, which the discovery step cannot carry (only
-  # its first entry would arrive); it is put on the discovered tests once
-  # their names are known.
+  # The environment and the labels are lists, which the discovery step cannot
+  # carry (only their first entries would arrive); they are put on the
+  # discovered tests once their names are known.
   set(env "HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_DATA_HOME=${home}/data;XDG_CACHE_HOME=${home}/cache;XDG_RUNTIME_DIR=${home}/run;QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;KESTROVA_BUILD_DIR=${CMAKE_BINARY_DIR};KESTROVA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   set(envfile "${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake")
   file(WRITE "${envfile}"
     "if(DEFINED ${name}_TESTS)\n"
-    "  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT [==[${env}]==])\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT [==[${env}]==]\n"
+    "    LABELS [==[${T_LABELS}]==])\n"
     "endif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${envfile}")
 endfunction()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, runs each fuzz target for a few seconds
-# (their log in the build folder), then every test.
+# and the sanitizer build's tests (their logs in the build folder), then every
+# test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -12,5 +13,13 @@ if ! FUZZ_SEED=1 scripts/fuzz.sh 10 >"$build/fuzz.log" 2>&1; then
   exit 1
 fi
 grep -a '^fuzz: ' "$build/fuzz.log" || true
+# The GUI-free libraries and their tests under the address and undefined-
+# behaviour sanitizers (their own build folder; the log in this one).
+if ! scripts/sanitize.sh >"$build/sanitize.log" 2>&1; then
+  tail -n 60 "$build/sanitize.log"
+  echo "test: the sanitizer build or one of its tests failed (log: $build/sanitize.log)" >&2
+  exit 1
+fi
+tail -n 1 "$build/sanitize.log"
 cd "$build"
 ctest --output-on-failure -j "$(nproc)" --timeout 600 "$@"
