@@ -13,8 +13,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 
-#include <malloc.h>
-
 namespace {
 
 // The player page.  It reports to the control through console lines of the
@@ -190,17 +188,16 @@ void TFlashView::PrepareWebEngine()
   add("--disable-features", "--disable-features=AudioServiceOutOfProcess");
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 
-  // The C library gives every thread that allocates its own heap of up to
-  // 64 MiB, which keeps what it once held: a player's process that has run
-  // a dozen games holds well over 100 MiB that way, most of it freed.  One
-  // heap per process keeps that down to what is in use; the web engine's
-  // helpers inherit the setting through the environment.  A setting the
-  // user made is kept.
+  // The C library gives every thread that allocates in a process of the web
+  // engine's helpers its own heap of up to 64 MiB, which keeps what it once
+  // held: a player's process that has run a dozen games holds tens of MiB
+  // that way, most of it freed.  The helpers (they inherit the environment)
+  // keep MallocArenas heaps instead.  The program's own process keeps the
+  // library's default: its start-up, with the web engine's many threads,
+  // would wait on a single heap.  A setting the user made is kept.
   if (qEnvironmentVariableIsEmpty("MALLOC_ARENA_MAX") &&
-      !qgetenv("GLIBC_TUNABLES").contains("arena_max")) {
+      !qgetenv("GLIBC_TUNABLES").contains("arena_max"))
     qputenv("MALLOC_ARENA_MAX", QByteArray::number(MallocArenas));
-    mallopt(M_ARENA_MAX, MallocArenas);
-  }
 }
 
 void TFlashView::ensurePage()

@@ -50,14 +50,14 @@ public:
   static QString StopMovie();
 
   // Settings of the web engine that the runtime wants; to be called before
-  // the application object exists (and before any thread is started).  The
-  // runtime is one large WebAssembly module of which a game uses a small
-  // part: its functions are compiled when first called, not all at load,
-  // which keeps tens of MiB of machine code out of the player's process.
-  // Sound is mixed in the program's own process, and each process keeps
-  // MallocArenas heaps of the C library (MALLOC_ARENA_MAX) instead of one
-  // per thread.  Switches the user gave the web engine (--js-flags,
-  // --disable-features) and a heap setting of theirs are left as they are.
+  // the application object exists.  The runtime is one large WebAssembly
+  // module of which a game uses a small part: its functions are compiled
+  // when first called, not all at load, which keeps tens of MiB of machine
+  // code out of the player's process.  Sound is mixed in the program's own
+  // process, and the web engine's helper processes keep MallocArenas heaps
+  // of the C library (MALLOC_ARENA_MAX) instead of one per thread.  Switches
+  // the user gave the web engine (--js-flags, --disable-features) and a heap
+  // setting of theirs are left as they are.
   static void PrepareWebEngine();
   static constexpr int MallocArenas = 1;
 
