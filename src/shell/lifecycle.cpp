@@ -24,10 +24,6 @@
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineView>
-
-#include <memory>
 
 StartupSequence::StartupSequence(TfrmMain *form) : QObject(form), m_form(form)
 {
@@ -37,7 +33,6 @@ StartupSequence::StartupSequence(TfrmMain *form) : QObject(form), m_form(form)
                   [this] { step(QStringLiteral("WsLogin")); });
   RegisterMessage(MessageChannel::WsClientLogin, MsgWsClientLogin,
                   [this] { step(QStringLiteral("RequestVersionInfo")); });
-  connect(form, &TfrmMain::firstPainted, this, [this] { m_painted = true; });
 }
 
 void StartupSequence::step(const QString &name) { Q_EMIT stepRan(name); }
@@ -109,7 +104,7 @@ void StartupSequence::FormShow()
 void StartupSequence::OnFirstShow()
 {
   step(QStringLiteral("OnFirstShow"));
-  OpenStartPageAfterPaint();
+  m_form->portal->OpenStartPage();
   if (StartCount == 2) {
     // The third start registers the program to run at system start.
     if (IEngine *engine = m_form->engine())
@@ -121,31 +116,6 @@ void StartupSequence::OnFirstShow()
   }
   m_form->signIn->StartClientLogin();
   step(QStringLiteral("ClientLogin"));
-}
-
-void StartupSequence::OpenStartPageAfterPaint()
-{
-  TPortalBrowser *portal = m_form->portal;
-  if (!m_form->isVisible() || m_painted) {
-    portal->OpenStartPage();
-    return;
-  }
-  // Asking for a page holds the user-interface thread for some tens of
-  // milliseconds while the web engine sets the page up; the window's first
-  // picture does not wait for that.  Should no paint come, the page opens a
-  // second later all the same; a page the user opened meanwhile stays.
-  auto done = std::make_shared<bool>(false);
-  auto open = [portal = QPointer<TPortalBrowser>(portal), done] {
-    if (*done || !portal)
-      return;
-    *done = true;
-    QWebEnginePage *page = portal->wbMain->page();
-    if (page->url().isEmpty() && page->requestedUrl().isEmpty())
-      portal->OpenStartPage();
-  };
-  connect(m_form, &TfrmMain::firstPainted, portal, open,
-          Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
-  QTimer::singleShot(1000, portal, open);
 }
 
 void StartupSequence::FormDestroy()

@@ -58,13 +58,9 @@ Q_SIGNALS:
 
 private:
   void step(const QString &name);
-  // The start page, once the window has painted itself (at once when it is
-  // not on the screen).
-  void OpenStartPageAfterPaint();
   bool RunMessage(MessageChannel channel, const QString &text);
 
   TfrmMain *m_form;
   bool m_destroyed = false;
-  bool m_painted = false;  // the window painted itself once
   QHash<QString, QList<std::function<void()>>> m_messages[2];
 };

@@ -19,7 +19,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QWebEnginePage>
 #include <QWebEngineView>
 
 using StartupTest = MainWindowTest;
@@ -133,43 +132,6 @@ TEST_F(StartupTest, HiddenStartShowsFirstWithoutTheWindowAndNeverAgain)
   EXPECT_EQ(portal.paths.count(QStringLiteral("/index.htm")), 1);
   // It comes back maximised, as it was.
   EXPECT_EQ(w.geometry(), w.frame->MaximizedGeometry());
-}
-
-// A shown window asks for the start page once it has painted itself; a page
-// the user opened before that is not replaced by it.
-TEST_F(StartupTest, StartPageOpensAfterTheFirstPaintAndLeavesAPageOpenedBefore)
-{
-  PageServer portal;
-  LoadConfig();
-  StartPageUrl = portal.url(QStringLiteral("/index.htm"));
-  for (const bool openedBefore : {false, true}) {
-    SCOPED_TRACE(openedBefore);
-    TfrmWinTemplate::SetMainWindow(nullptr);
-    window_.reset();
-    steps_.clear();
-    TfrmMain &w = Window();
-    bool painted = false;
-    QObject::connect(&w, &TfrmMain::firstPainted, [&] {
-      painted = true;
-      // Nothing is asked for while the window paints.
-      EXPECT_TRUE(w.wbMain->page()->requestedUrl().isEmpty() || openedBefore);
-    });
-    w.life->FormCreate();
-    w.show();
-    EXPECT_EQ(steps_.count(QStringLiteral("OnFirstShow")), 1);
-    EXPECT_TRUE(w.wbMain->page()->requestedUrl().isEmpty());
-    const QString other = portal.url(QStringLiteral("/other.htm"));
-    if (openedBefore)
-      w.wbMain->load(QUrl(other));
-    ASSERT_TRUE(WaitFor([&] { return painted; }, 30000));
-    if (openedBefore) {
-      QTest::qWait(1500);  // past the fallback of the paint as well
-      EXPECT_EQ(w.wbMain->url().toString(), other);
-    } else {
-      ASSERT_TRUE(WaitFor([&] { return w.wbMain->url().toString() == StartPageUrl; }, 30000));
-    }
-  }
-  EXPECT_EQ(portal.paths.count(QStringLiteral("/index.htm")), 1);
 }
 
 TEST_F(StartupTest, HiddenStartWithoutATrayStartsMinimised)
