@@ -185,6 +185,11 @@ long RollupKiB(pid_t pid, const QByteArray &field)
 }
 long PssKiB(pid_t pid) { return RollupKiB(pid, "Pss:"); }
 long RssKiB(pid_t pid) { return RollupKiB(pid, "Rss:"); }
+// The anonymous pages (heaps, stacks, the runtime's memory), shared only with
+// the client's own processes: unlike the proportional figure as a whole, it
+// does not change with what else runs on the machine, which also shares the
+// libraries' pages.
+long AnonymousKiB(pid_t pid) { return RollupKiB(pid, "Pss_Anon:"); }
 
 // The program name, and for the web engine's helpers their kind
 // ("renderer", "gpu-process", "zygote", "utility").
@@ -277,7 +282,7 @@ int main(int argc, char **argv)
   // The proportional set size of the client's processes: this process and
   // the web engine's helpers below it (the portal is not the client).
   struct Memory {
-    long totalKiB = 0, rssKiB = 0;
+    long totalKiB = 0, rssKiB = 0, anonKiB = 0;
     QStringList parts;
   };
   // Which of the client's pages a web engine process shows.
@@ -298,10 +303,14 @@ int main(int argc, char **argv)
       const QString page = pageOf(pid);
       if (!page.isEmpty())
         name += " (" + page + ")";
-      const long kib = PssKiB(pid);
+      const long kib = PssKiB(pid), own = AnonymousKiB(pid);
       m.totalKiB += kib;
       m.rssKiB += RssKiB(pid);
-      m.parts << QStringLiteral("%1 %2 MiB").arg(name).arg(kib / 1024.0, 0, 'f', 1);
+      m.anonKiB += own;
+      m.parts << QStringLiteral("%1 %2 MiB (anonymous %3)")
+                     .arg(name)
+                     .arg(kib / 1024.0, 0, 'f', 1)
+                     .arg(own / 1024.0, 0, 'f', 1);
     }
     return m;
   };
@@ -483,13 +492,14 @@ int main(int argc, char **argv)
   std::printf(
       "  (resident set, pages shared between the processes counted in each: %.1f and %.1f MiB;\n"
       "   the proportional figure shrinks when other programs on the machine share the "
-      "libraries)\n",
-      first.rssKiB / 1024.0, later.rssKiB / 1024.0);
+      "libraries;\n"
+      "   anonymous pages, which other programs do not change: %.1f and %.1f MiB)\n",
+      first.rssKiB / 1024.0, later.rssKiB / 1024.0, first.anonKiB / 1024.0, later.anonKiB / 1024.0);
   // One line for bench/report.
   std::printf("summary play bare_page_ms=%.1f bare_loaded_ms=%.1f cached_ms=%.1f uncached_ms=%.1f "
-              "plays=%d first_pss_mib=%.1f later_pss_mib=%.1f processes=%lld\n",
+              "plays=%d first_pss_mib=%.1f later_pss_mib=%.1f later_anon_mib=%.1f processes=%lld\n",
               b, l, c, u, plays, first.totalKiB / 1024.0, later.totalKiB / 1024.0,
-              static_cast<long long>(later.parts.size()));
+              later.anonKiB / 1024.0, static_cast<long long>(later.parts.size()));
   std::fflush(stdout);
 
   server.reset();

@@ -41,6 +41,8 @@ window.RufflePlayer = {config: {
   function report(kind, s, text) { console.log("kestrova:" + kind + ":" + s + ":" + (text || "")); }
   function clear() { if (current) { current.remove(); current = null; } stage.textContent = ""; }
   // The first frame is there once the runtime's canvas holds painted pixels.
+  // Looked for on a short timer rather than at animation frames: a page the
+  // window system covers gets no animation frames, but its timers run.
   function watch(p, s) {
     var started = performance.now();
     function tick() {
@@ -60,9 +62,9 @@ window.RufflePlayer = {config: {
         } catch (e) { painted = true; }
       }
       if (painted) { report("frame", s); return; }
-      requestAnimationFrame(tick);
+      setTimeout(tick, 4);
     }
-    requestAnimationFrame(tick);
+    setTimeout(tick, 4);
   }
   window.kestrovaPlay = function (s, o) {
     clear();
@@ -170,12 +172,32 @@ TFlashView::TFlashView(QWidget *parent) : QWebEngineView(parent)
 void TFlashView::PrepareWebEngine()
 {
   QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-  if (flags.contains("--js-flags"))
-    return;
-  if (!flags.isEmpty())
-    flags += ' ';
-  flags += "--js-flags=--wasm-lazy-compilation";
+  auto add = [&flags](const char *name, const char *flag) {
+    // A switch the user gave is theirs: the web engine reads only the last
+    // of equal switches, so ours would replace it.
+    if (flags.contains(name))
+      return;
+    if (!flags.isEmpty())
+      flags += ' ';
+    flags += flag;
+  };
+  add("--js-flags", "--js-flags=--wasm-lazy-compilation");
+  // Sound (the runtime plays through the page's audio context) is mixed in
+  // this process rather than in a helper process of its own, which costs
+  // some 15 MiB while doing nothing else.
+  add("--disable-features", "--disable-features=AudioServiceOutOfProcess");
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+
+  // The C library gives every thread that allocates in a process of the web
+  // engine's helpers its own heap of up to 64 MiB, which keeps what it once
+  // held: a player's process that has run a dozen games holds tens of MiB
+  // that way, most of it freed.  The helpers (they inherit the environment)
+  // keep MallocArenas heaps instead.  The program's own process keeps the
+  // library's default: its start-up, with the web engine's many threads,
+  // would wait on a single heap.  A setting the user made is kept.
+  if (qEnvironmentVariableIsEmpty("MALLOC_ARENA_MAX") &&
+      !qgetenv("GLIBC_TUNABLES").contains("arena_max"))
+    qputenv("MALLOC_ARENA_MAX", QByteArray::number(MallocArenas));
 }
 
 void TFlashView::ensurePage()

@@ -53,9 +53,13 @@ public:
   // the application object exists.  The runtime is one large WebAssembly
   // module of which a game uses a small part: its functions are compiled
   // when first called, not all at load, which keeps tens of MiB of machine
-  // code out of the player's process.  Flags the user gave the web engine
-  // for its script engine are left as they are.
+  // code out of the player's process.  Sound is mixed in the program's own
+  // process, and the web engine's helper processes keep MallocArenas heaps
+  // of the C library (MALLOC_ARENA_MAX) instead of one per thread.  Switches
+  // the user gave the web engine (--js-flags, --disable-features) and a heap
+  // setting of theirs are left as they are.
   static void PrepareWebEngine();
+  static constexpr int MallocArenas = 1;
 
   // Loads the player page (and with it the runtime) now, if it is not
   // loaded yet; otherwise that happens when the first movie is set.  The

@@ -394,14 +394,28 @@ TEST(FlashView, AMovieCannotReachBeyondThePlayer)
 
 TEST(FlashView, WebEngineFlagsKeepWhatTheUserGave)
 {
-  const QByteArray saved = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-  const bool had = qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS");
+  auto save = [](const char *name) {
+    return std::make_pair(qEnvironmentVariableIsSet(name), qgetenv(name));
+  };
+  auto restore = [](const char *name, const std::pair<bool, QByteArray> &was) {
+    if (was.first)
+      qputenv(name, was.second);
+    else
+      qunsetenv(name);
+  };
+  const auto flags = save("QTWEBENGINE_CHROMIUM_FLAGS"), arenas = save("MALLOC_ARENA_MAX"),
+             tunables = save("GLIBC_TUNABLES");
+  const QByteArray ours = "--js-flags=--wasm-lazy-compilation "
+                          "--disable-features=AudioServiceOutOfProcess";
   const struct {
     const char *given, *expected;
   } cases[] = {
-      {"", "--js-flags=--wasm-lazy-compilation"},
-      {"--disable-gpu", "--disable-gpu --js-flags=--wasm-lazy-compilation"},
-      {"--js-flags=--max-lazy", "--js-flags=--max-lazy"},
+      {"", ours.constData()},
+      {"--disable-gpu", "--disable-gpu --js-flags=--wasm-lazy-compilation "
+                        "--disable-features=AudioServiceOutOfProcess"},
+      {"--js-flags=--max-lazy",
+       "--js-flags=--max-lazy --disable-features=AudioServiceOutOfProcess"},
+      {"--disable-features=WebUSB", "--disable-features=WebUSB --js-flags=--wasm-lazy-compilation"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.given);
@@ -411,10 +425,24 @@ TEST(FlashView, WebEngineFlagsKeepWhatTheUserGave)
     TFlashView::PrepareWebEngine();  // twice changes nothing
     EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), QByteArray(c.expected));
   }
-  if (had)
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", saved);
-  else
-    qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+
+  // The heap setting reaches the helpers through the environment, unless
+  // the user made one (either way).
+  qunsetenv("MALLOC_ARENA_MAX");
+  qunsetenv("GLIBC_TUNABLES");
+  TFlashView::PrepareWebEngine();
+  EXPECT_EQ(qgetenv("MALLOC_ARENA_MAX"), QByteArray::number(TFlashView::MallocArenas));
+  qputenv("MALLOC_ARENA_MAX", "8");
+  TFlashView::PrepareWebEngine();
+  EXPECT_EQ(qgetenv("MALLOC_ARENA_MAX"), "8");
+  qunsetenv("MALLOC_ARENA_MAX");
+  qputenv("GLIBC_TUNABLES", "glibc.malloc.arena_max=4");
+  TFlashView::PrepareWebEngine();
+  EXPECT_FALSE(qEnvironmentVariableIsSet("MALLOC_ARENA_MAX"));
+
+  restore("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+  restore("MALLOC_ARENA_MAX", arenas);
+  restore("GLIBC_TUNABLES", tunables);
 }
 
 TEST(FlashAvailable, NeedsTheRuntimeInTheProgramFolder)
