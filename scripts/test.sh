@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, runs each fuzz target for a few seconds
-# (their log in the build folder), then every test.
+# (their log in the build folder), then every test, the journey test last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -13,4 +13,7 @@ if ! FUZZ_SEED=1 scripts/fuzz.sh 10 >"$build/fuzz.log" 2>&1; then
 fi
 grep -a '^fuzz: ' "$build/fuzz.log" || true
 cd "$build"
-ctest --output-on-failure -j "$(nproc)" --timeout 600 "$@"
+ctest --output-on-failure -j "$(nproc)" --timeout 600 -LE journey "$@"
+# The whole journey in a real window, alone on the machine and three times
+# in a row: once is not enough to call it reliable.
+ctest --output-on-failure --timeout 600 -L journey --repeat until-fail:3 "$@"
