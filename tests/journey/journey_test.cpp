@@ -14,13 +14,11 @@
 #include "base/ini.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QHash>
 #include <QImage>
 #include <QRegularExpression>
-#include <QSet>
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
@@ -219,7 +217,8 @@ protected:
     QElapsedTimer t;
     t.start();
     while (!done()) {
-      if (t.elapsed() > timeoutMs || m_client->state() == QProcess::NotRunning)
+      if (t.elapsed() > timeoutMs || m_client->waitForFinished(0) ||
+          m_client->state() == QProcess::NotRunning)
         return false;
       QThread::msleep(100);
     }
