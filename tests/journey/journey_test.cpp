@@ -106,7 +106,7 @@ class JourneyTest : public ::testing::Test {
 protected:
   void SetUp() override
   {
-    for (const char *tool : {"Xvfb", "trayer"})
+    for (const char *tool : {"Xvfb", "trayer", "xdotool"})
       if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
         GTEST_SKIP() << tool << " is not installed (scripts/setup.sh installs it)";
     ASSERT_TRUE(m_work.isValid());
