@@ -380,12 +380,32 @@ TEST_F(JourneyTest, AChildsAfternoonFromTheStartPageToTheTrayExit)
 
   // 2. A category button: its channels in the tree, its first channel's
   // listing page in the page view.
+  // The category 敏捷 (0702) and its first channel in catalog order.
+  QString channelId, channelName;
+  for (const QString &line :
+       QString::fromUtf8(ReadBytes(m_app + QStringLiteral("portal/data/channels.tsv")))
+           .split(u'\n')) {
+    const QStringList c = line.split(u'\t');
+    if (c.size() > 2 && c[1] == u"0702") {
+      channelId = c[0];
+      channelName = c[2];
+      break;
+    }
+  }
+  ASSERT_FALSE(channelId.isEmpty()) << "the portal lists no channel of 0702";
+  const QString channelPage = QStringLiteral("/07/0702/") + channelId + u'/';
   ASSERT_TRUE(Click(QStringLiteral("sbtnMjGame"), kMain)) << m_why.toStdString();
-  ASSERT_TRUE(
-      Poll([&] { return PageReady(QStringLiteral("wbMain"), QStringLiteral("/07/0702/")); }, 60000))
-      << "category: the first channel page of 0702 did not open (at "
-      << Url(QStringLiteral("wbMain")).toStdString() << ")" << Diagnose();
-  EXPECT_FALSE(RowTexts(QStringLiteral("tv1"), kMain).isEmpty()) << "category: the tree is empty";
+  ASSERT_TRUE(Poll([&] { return PageReady(QStringLiteral("wbMain"), channelPage); }, 60000))
+      << "category: the page of its first channel " << channelId.toStdString()
+      << " did not open (at " << Url(QStringLiteral("wbMain")).toStdString() << ")" << Diagnose();
+  EXPECT_TRUE(Url(QStringLiteral("wbMain")).endsWith(QStringLiteral("/1.html")))
+      << Url(QStringLiteral("wbMain")).toStdString();
+  // The tree lists the category's channels (name and number of items), the
+  // first channel first.
+  const QStringList channels = RowTexts(QStringLiteral("tv1"), kMain);
+  EXPECT_TRUE(!channels.isEmpty() && channels.first().startsWith(channelName + u'('))
+      << "category: the tree does not begin with " << channelName.toStdString() << ": "
+      << channels.join(u'|').toStdString();
 
   // 3. A game link in the page.
   QJsonObject link;
