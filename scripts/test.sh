@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, runs each fuzz target for a few seconds
 # and the sanitizer build's tests (their logs in the build folder), then every
-# test.
+# test, the journey test last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -22,4 +22,7 @@ if ! scripts/sanitize.sh >"$build/sanitize.log" 2>&1; then
 fi
 tail -n 1 "$build/sanitize.log"
 cd "$build"
-ctest --output-on-failure -j "$(nproc)" --timeout 600 "$@"
+ctest --output-on-failure -j "$(nproc)" --timeout 600 -LE journey "$@"
+# The whole journey in a real window, alone on the machine and three times
+# in a row: once is not enough to call it reliable.
+ctest --output-on-failure --timeout 600 -L journey --repeat until-fail:3 "$@"

@@ -8,6 +8,7 @@
 #include "base/userappdir.h"
 #include "net/singleinstance.h"
 #include "player/flashview.h"
+#include "shell/automation.h"
 #include "shell/frame.h"
 #include "shell/lifecycle.h"
 #include "shell/mainwindow.h"
@@ -207,6 +208,8 @@ int KestrovaMain(int argc, char **argv)
     return std::make_unique<TUserService>(options);
   });
   TfrmWinTemplate::SetMainWindow(main);
+  // An end-to-end test drives the window when the environment asks for it.
+  TAutomation::StartFromEnvironment(main);
   if (qEnvironmentVariableIsSet("KESTROVA_STARTUP_PROBE"))
     QObject::connect(main, &TfrmMain::firstPainted, main, &ReportFirstPaint,
                      Qt::SingleShotConnection);

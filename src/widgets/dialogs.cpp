@@ -42,6 +42,7 @@ TfrmHint::TfrmHint(QWidget *owner) : TfrmWinTemplate(owner, QSize(250, 173))
   lblHint->setTextFormat(Qt::PlainText);
   limgOk =
       AddButton(pnlMain, QStringLiteral("ok"), QRect(71, 75, 80, 26), [this] { limgOkClick(); });
+  limgOk->setObjectName(QStringLiteral("limgOk"));
   m_buttons = {limgOk};
 }
 
@@ -79,6 +80,7 @@ TfrmMessageBox::TfrmMessageBox(QWidget *owner) : TfrmHint(owner)
   limgOk->move(24, 75);
   limgCancel = AddButton(pnlMain, QStringLiteral("cancel"), QRect(118, 75, 80, 26),
                          [this] { limgCancelClick(); });
+  limgCancel->setObjectName(QStringLiteral("limgCancel"));
   m_buttons = {limgOk, limgCancel};
 }
 
