@@ -13,6 +13,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 
+#include <malloc.h>
+
 namespace {
 
 // The player page.  It reports to the control through console lines of the
@@ -188,16 +190,37 @@ void TFlashView::PrepareWebEngine()
   add("--disable-features", "--disable-features=AudioServiceOutOfProcess");
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 
-  // The C library gives every thread that allocates in a process of the web
-  // engine's helpers its own heap of up to 64 MiB, which keeps what it once
-  // held: a player's process that has run a dozen games holds tens of MiB
-  // that way, most of it freed.  The helpers (they inherit the environment)
-  // keep MallocArenas heaps instead.  The program's own process keeps the
-  // library's default: its start-up, with the web engine's many threads,
-  // would wait on a single heap.  A setting the user made is kept.
-  if (qEnvironmentVariableIsEmpty("MALLOC_ARENA_MAX") &&
-      !qgetenv("GLIBC_TUNABLES").contains("arena_max"))
-    qputenv("MALLOC_ARENA_MAX", QByteArray::number(MallocArenas));
+  // The C library's heap in the web engine's helpers (they inherit the
+  // environment).  By default every thread that allocates gets a heap of its
+  // own of up to 64 MiB, which keeps what it once held: a player's process
+  // that has run a dozen games holds tens of MiB that way, most of it freed.
+  // And a large block freed once raises the size from which blocks are
+  // mapped on their own (up to 32 MiB), after which such blocks come from
+  // the heap and their pages stay with it when freed.  The helpers keep
+  // MallocArenas heaps and a fixed MallocMapFrom, which hands large blocks
+  // back to the system when they are freed.  The program's own process keeps
+  // the library's number of heaps: its start-up, with the web engine's many
+  // threads, would wait on a single heap.  A setting the user made, as a
+  // variable or a tunable, is kept.
+  const QByteArray tunables = qgetenv("GLIBC_TUNABLES");
+  const struct {
+    const char *variable, *tunable;
+    int value;
+  } heap[] = {
+      {"MALLOC_ARENA_MAX", "arena_max", MallocArenas},
+      {"MALLOC_MMAP_THRESHOLD_", "mmap_threshold", MallocMapFrom},
+      {"MALLOC_TRIM_THRESHOLD_", "trim_threshold", MallocMapFrom},
+  };
+  for (const auto &h : heap) {
+    if (qEnvironmentVariableIsEmpty(h.variable) && !tunables.contains(h.tunable))
+      qputenv(h.variable, QByteArray::number(h.value));
+  }
+  // The program's own process maps large blocks on their own as well (its
+  // heap was set up before this, so the variables do not reach it).
+  if (qgetenv("MALLOC_MMAP_THRESHOLD_") == QByteArray::number(MallocMapFrom))
+    ::mallopt(M_MMAP_THRESHOLD, MallocMapFrom);
+  if (qgetenv("MALLOC_TRIM_THRESHOLD_") == QByteArray::number(MallocMapFrom))
+    ::mallopt(M_TRIM_THRESHOLD, MallocMapFrom);
 }
 
 void TFlashView::ensurePage()

@@ -55,11 +55,14 @@ public:
   // when first called, not all at load, which keeps tens of MiB of machine
   // code out of the player's process.  Sound is mixed in the program's own
   // process, and the web engine's helper processes keep MallocArenas heaps
-  // of the C library (MALLOC_ARENA_MAX) instead of one per thread.  Switches
+  // of the C library (MALLOC_ARENA_MAX) instead of one per thread, and map
+  // every block of MallocMapFrom bytes and more on its own, so that its pages
+  // go back to the system when it is freed.  Switches
   // the user gave the web engine (--js-flags, --disable-features) and a heap
   // setting of theirs are left as they are.
   static void PrepareWebEngine();
   static constexpr int MallocArenas = 1;
+  static constexpr int MallocMapFrom = 128 * 1024;
 
   // Loads the player page (and with it the runtime) now, if it is not
   // loaded yet; otherwise that happens when the first movie is set.  The

@@ -404,6 +404,7 @@ TEST(FlashView, WebEngineFlagsKeepWhatTheUserGave)
       qunsetenv(name);
   };
   const auto flags = save("QTWEBENGINE_CHROMIUM_FLAGS"), arenas = save("MALLOC_ARENA_MAX"),
+             mapFrom = save("MALLOC_MMAP_THRESHOLD_"), trimFrom = save("MALLOC_TRIM_THRESHOLD_"),
              tunables = save("GLIBC_TUNABLES");
   const QByteArray ours = "--js-flags=--wasm-lazy-compilation "
                           "--disable-features=AudioServiceOutOfProcess";
@@ -426,22 +427,39 @@ TEST(FlashView, WebEngineFlagsKeepWhatTheUserGave)
     EXPECT_EQ(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), QByteArray(c.expected));
   }
 
-  // The heap setting reaches the helpers through the environment, unless
-  // the user made one (either way).
-  qunsetenv("MALLOC_ARENA_MAX");
-  qunsetenv("GLIBC_TUNABLES");
+  // The heap settings reach the helpers through the environment, each
+  // unless the user made it (as a variable or as a tunable).
+  const char *heapVariables[] = {"MALLOC_ARENA_MAX", "MALLOC_MMAP_THRESHOLD_",
+                                 "MALLOC_TRIM_THRESHOLD_"};
+  auto clearHeap = [&] {
+    for (const char *v : heapVariables)
+      qunsetenv(v);
+    qunsetenv("GLIBC_TUNABLES");
+  };
+  clearHeap();
   TFlashView::PrepareWebEngine();
   EXPECT_EQ(qgetenv("MALLOC_ARENA_MAX"), QByteArray::number(TFlashView::MallocArenas));
+  EXPECT_EQ(qgetenv("MALLOC_MMAP_THRESHOLD_"), QByteArray::number(TFlashView::MallocMapFrom));
+  EXPECT_EQ(qgetenv("MALLOC_TRIM_THRESHOLD_"), QByteArray::number(TFlashView::MallocMapFrom));
+  clearHeap();
   qputenv("MALLOC_ARENA_MAX", "8");
+  qputenv("MALLOC_MMAP_THRESHOLD_", "65536");
   TFlashView::PrepareWebEngine();
   EXPECT_EQ(qgetenv("MALLOC_ARENA_MAX"), "8");
-  qunsetenv("MALLOC_ARENA_MAX");
-  qputenv("GLIBC_TUNABLES", "glibc.malloc.arena_max=4");
+  EXPECT_EQ(qgetenv("MALLOC_MMAP_THRESHOLD_"), "65536");
+  EXPECT_EQ(qgetenv("MALLOC_TRIM_THRESHOLD_"), QByteArray::number(TFlashView::MallocMapFrom));
+  clearHeap();
+  qputenv("GLIBC_TUNABLES", "glibc.malloc.arena_max=4:glibc.malloc.trim_threshold=1048576");
   TFlashView::PrepareWebEngine();
   EXPECT_FALSE(qEnvironmentVariableIsSet("MALLOC_ARENA_MAX"));
+  EXPECT_FALSE(qEnvironmentVariableIsSet("MALLOC_TRIM_THRESHOLD_"));
+  EXPECT_EQ(qgetenv("MALLOC_MMAP_THRESHOLD_"), QByteArray::number(TFlashView::MallocMapFrom));
+  clearHeap();
 
   restore("QTWEBENGINE_CHROMIUM_FLAGS", flags);
   restore("MALLOC_ARENA_MAX", arenas);
+  restore("MALLOC_MMAP_THRESHOLD_", mapFrom);
+  restore("MALLOC_TRIM_THRESHOLD_", trimFrom);
   restore("GLIBC_TUNABLES", tunables);
 }
 
