@@ -64,32 +64,17 @@ logLevel:"error",showSwfDownload:false,warnOnUnsupportedContent:false,allowFulls
 // Polled with a timer rather than at animation frames: a page that the window
 // system covers gets no animation frames, but its timers keep running.
 var p = null;
+@FIRSTFRAME@
 window.benchLoad = function (url) {
   if (p) p.remove();
   p = window.RufflePlayer.newest().createPlayer();
   document.body.appendChild(p);
   p.ruffle().load({url: url, scale: "exactFit", backgroundColor: "#000000"}).then(function () {
-    // The first frame as the client's player page finds it: painted pixels
-    // on a drawing canvas; on a canvas without a 2D context (WebGL) the
-    // movie loaded.
-    var mine = p, started = performance.now();
+    // The first frame as the client's player page finds it.
+    var mine = p;
     function tick() {
       if (mine !== p) return;
-      var c = p.shadowRoot && p.shadowRoot.querySelector("canvas");
-      var painted = false;
-      if (c && c.width > 0 && c.height > 0) {
-        try {
-          var g = c.getContext("2d");
-          if (g) {
-            var w = c.width, h = c.height, pts = [[w >> 1, h >> 1], [1, 1], [w - 2, h - 2]];
-            for (var i = 0; i < pts.length && !painted; i++)
-              painted = g.getImageData(pts[i][0], pts[i][1], 1, 1).data[3] !== 0;
-          } else {
-            painted = p.readyState === 2 && performance.now() - started > 0;
-          }
-        } catch (e) { painted = true; }
-      }
-      if (painted) { console.log("bench:frame"); return; }
+      if (kestrovaFramePainted(p)) { console.log("bench:frame"); return; }
       setTimeout(tick, 4);
     }
     setTimeout(tick, 4);
@@ -391,6 +376,7 @@ int main(int argc, char **argv)
   const QString movieUrl = server->servePlaying(CacheDir + "120.swf");
   QByteArray bare(BarePage);
   bare.replace("@RUFFLE@", server->runtimeUrl().toUtf8());
+  bare.replace("@FIRSTFRAME@", TFlashView::FirstFrameScript());
   QByteArray idle = bare;
   bare.replace("@MOVIE@", movieUrl.toUtf8());
   idle.replace("@MOVIE@", "");

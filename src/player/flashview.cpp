@@ -42,28 +42,13 @@ window.RufflePlayer = {config: {
   var current = null, serial = 0;
   function report(kind, s, text) { console.log("kestrova:" + kind + ":" + s + ":" + (text || "")); }
   function clear() { if (current) { current.remove(); current = null; } stage.textContent = ""; }
-  // The first frame is there once the runtime's canvas holds painted pixels.
+  @FIRSTFRAME@
   // Looked for on a short timer rather than at animation frames: a page the
   // window system covers gets no animation frames, but its timers run.
   function watch(p, s) {
-    var started = performance.now();
     function tick() {
       if (s !== serial) return;
-      var c = p.shadowRoot && p.shadowRoot.querySelector("canvas");
-      var painted = false;
-      if (c && c.width > 0 && c.height > 0) {
-        try {
-          var g = c.getContext("2d");
-          if (g) {
-            var w = c.width, h = c.height, pts = [[w >> 1, h >> 1], [1, 1], [w - 2, h - 2]];
-            for (var i = 0; i < pts.length && !painted; i++)
-              painted = g.getImageData(pts[i][0], pts[i][1], 1, 1).data[3] !== 0;
-          } else {
-            painted = p.readyState === 2 && performance.now() - started > 0;
-          }
-        } catch (e) { painted = true; }
-      }
-      if (painted) { report("frame", s); return; }
+      if (kestrovaFramePainted(p)) { report("frame", s); return; }
       setTimeout(tick, 4);
     }
     setTimeout(tick, 4);
@@ -89,6 +74,21 @@ window.RufflePlayer = {config: {
 })();
 </script></body></html>
 )HTML";
+
+// The first frame is there once the runtime's drawing canvas holds painted
+// pixels; on a canvas without a 2D context (WebGL) once the movie loaded.
+constexpr char FirstFrameTest[] = R"JS(function kestrovaFramePainted(p) {
+    var c = p.shadowRoot && p.shadowRoot.querySelector("canvas");
+    if (!c || !(c.width > 0 && c.height > 0)) return false;
+    try {
+      var g = c.getContext("2d");
+      if (!g) return p.readyState === 2;
+      var w = c.width, h = c.height, pts = [[w >> 1, h >> 1], [1, 1], [w - 2, h - 2]];
+      for (var i = 0; i < pts.length; i++)
+        if (g.getImageData(pts[i][0], pts[i][1], 1, 1).data[3] !== 0) return true;
+      return false;
+    } catch (e) { return true; }
+  })JS";
 
 // What the player page may load and reach: its own server only (which
 // serves nothing but the runtime, this page and the movie played), no frames,
@@ -271,6 +271,8 @@ void TFlashView::preload()
 
 TFlashView::~TFlashView() = default;
 
+QByteArray TFlashView::FirstFrameScript() { return QByteArray(FirstFrameTest); }
+
 QString TFlashView::StopMovie() { return AppDir + QStringLiteral("flvplayer.swf?file=0.swf"); }
 
 QString TFlashView::ScaleModeName(int mode)
@@ -307,6 +309,7 @@ void TFlashView::loadPlayerPage()
     return;
   QByteArray html(PlayerPage);
   html.replace("@RUFFLE@", m_server->runtimeUrl().toUtf8());
+  html.replace("@FIRSTFRAME@", FirstFrameTest);
   m_server->addPage(QStringLiteral("player.html"), html, "text/html; charset=utf-8",
                     {{"Content-Security-Policy", PlayerPagePolicy}});
   m_pageRequested = true;

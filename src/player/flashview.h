@@ -49,6 +49,10 @@ public:
   // The movie text that ends playback.
   static QString StopMovie();
 
+  // The script function kestrovaFramePainted(player) with which the player
+  // page finds a movie's first frame on a Ruffle player element.
+  static QByteArray FirstFrameScript();
+
   // Settings of the web engine that the runtime wants; to be called before
   // the application object exists.  The runtime is one large WebAssembly
   // module of which a game uses a small part: its functions are compiled

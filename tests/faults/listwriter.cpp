@@ -7,6 +7,8 @@
 //                          shows the kills land in the middle of saves
 //   listwriter check DIR   exit 0 when DIR's play-list file is exactly
 //                          version A or B (GBK, CR LF, header); prints which
+#include "savetorture.h"
+
 #include "base/globals.h"
 #include "lists/core/playlistfile.h"
 
@@ -76,15 +78,10 @@ int main(int argc, char **argv)
   if (naive || qstrcmp(argv[1], "write") == 0) {
     QDir().mkpath(QFileInfo(file).path());
     const QByteArray a = Version(false), b = Version(true);
-    const auto save = [&](const QByteArray &bytes) {
+    return SaveInTurnsUntilKilled([&](bool second) {
+      const QByteArray &bytes = second ? b : a;
       return naive ? NaiveSave(bytes, file) : WriteFileAtomically(file, bytes);
-    };
-    if (!save(a))
-      return 1;
-    std::printf("ready\n");
-    std::fflush(stdout);
-    for (bool next = true;; next = !next)
-      save(next ? b : a);
+    });
   }
   if (qstrcmp(argv[1], "check") == 0) {
     const QString which = Which(file);

@@ -9,6 +9,8 @@
 //                         when there is one) is well-formed and exactly
 //                         version A or B; prints which ("A", "B"), or what is
 //                         wrong
+#include "savetorture.h"
+
 #include "base/globals.h"
 #include "lists/core/favoritesfile.h"
 
@@ -84,15 +86,10 @@ int main(int argc, char **argv)
   const bool naive = qstrcmp(argv[1], "naive") == 0;
   if (naive || qstrcmp(argv[1], "write") == 0) {
     const std::vector<TKsvPlayPtr> a = Version(false), b = Version(true);
-    const auto save = [&](const std::vector<TKsvPlayPtr> &items) {
+    return SaveInTurnsUntilKilled([&](bool second) {
+      const std::vector<TKsvPlayPtr> &items = second ? b : a;
       return naive ? NaiveSave(items, file) : CreateFavoriteXML(items, file).ok;
-    };
-    if (!save(a))
-      return 1;
-    std::printf("ready\n");
-    std::fflush(stdout);
-    for (bool next = true;; next = !next)
-      save(next ? b : a);
+    });
   }
   if (qstrcmp(argv[1], "check") == 0) {
     const QString main = Which(file, true);
