@@ -220,7 +220,13 @@ int main(int argc, char **argv)
   if (getuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  TFlashView::PrepareWebEngine();  // as the client does
+  // As the client does, with the helpers' launcher of the installation.
+  QString helperFolder;
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--appdir") == 0)
+      helperFolder = QFile::decodeName(argv[i + 1]);
+  }
+  TFlashView::PrepareWebEngine(helperFolder);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
 

@@ -1,13 +1,16 @@
 #include "player/flashview.h"
 
 #include "base/globals.h"
+#include "base/userappdir.h"
 #include "player/mediaserver.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLibraryInfo>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEnginePage>
@@ -171,7 +174,7 @@ TFlashView::TFlashView(QWidget *parent) : QWebEngineView(parent)
   setFocusPolicy(Qt::StrongFocus);
 }
 
-void TFlashView::PrepareWebEngine()
+void TFlashView::PrepareWebEngine(const QString &helperFolder)
 {
   QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
   auto add = [&flags](const char *name, const char *flag) {
@@ -221,6 +224,29 @@ void TFlashView::PrepareWebEngine()
     ::mallopt(M_MMAP_THRESHOLD, MallocMapFrom);
   if (qgetenv("MALLOC_TRIM_THRESHOLD_") == QByteArray::number(MallocMapFrom))
     ::mallopt(M_TRIM_THRESHOLD, MallocMapFrom);
+
+  // Even so the runtime's compiler leaves the player's heap full of freed
+  // pages between blocks still in use (some 70 MiB after a game started),
+  // which only a trim of the whole heap returns: the helpers start through
+  // our launcher, which loads the trimmer into them.
+  if (!qEnvironmentVariableIsEmpty("QTWEBENGINEPROCESS_PATH"))
+    return;  // the user's helper, or the launcher already
+  QString folder = helperFolder.isEmpty() ? ProgramFolder() : helperFolder;
+  if (!folder.endsWith(u'/'))
+    folder += u'/';
+  const QString launcher =
+      QFileInfo(folder + QStringLiteral("kestrova-webhelper")).absoluteFilePath();
+  if (!QFileInfo(launcher).isExecutable())
+    return;
+  // Where the web engine itself would find its helper.
+  const QString name = QStringLiteral("QtWebEngineProcess");
+  QString helper = QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + u'/' + name;
+  if (!QFileInfo(helper).isExecutable())
+    helper = ProgramFolder() + name;
+  if (!QFileInfo(helper).isExecutable())
+    return;
+  qputenv("KESTROVA_WEBENGINE_PROCESS", QFile::encodeName(helper));
+  qputenv("QTWEBENGINEPROCESS_PATH", QFile::encodeName(launcher));
 }
 
 void TFlashView::ensurePage()

@@ -63,8 +63,12 @@ public:
   // every block of MallocMapFrom bytes and more on its own, so that its pages
   // go back to the system when it is freed.  Switches
   // the user gave the web engine (--js-flags, --disable-features) and a heap
-  // setting of theirs are left as they are.
-  static void PrepareWebEngine();
+  // setting of theirs are left as they are.  The helpers start through
+  // kestrova-webhelper from `helperFolder` (by default the running program's
+  // folder) when it is there and the user named no helper of their own
+  // (QTWEBENGINEPROCESS_PATH): it loads the heap trimmer into each of them,
+  // which hands the pages of freed memory back to the system.
+  static void PrepareWebEngine(const QString &helperFolder = QString());
   static constexpr int MallocArenas = 1;
   static constexpr int MallocMapFrom = 128 * 1024;
 

@@ -151,6 +151,17 @@ in_tray() {
   return 1
 }
 wait_for 120 in_tray || fail "no tray icon of the client"
+# The web engine's helpers started through the installed launcher, with the
+# heap trimmer loaded.
+helpers_trimmed() {
+  local p
+  for p in $(pgrep -u "$user" -f QtWebEngineProcess); do
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null |
+      grep -qx 'LD_PRELOAD=/opt/kestrova/libkestrova-heaptrim.so' && return 0
+  done
+  return 1
+}
+wait_for 60 helpers_trimmed || fail "the web engine's helpers run without the heap trimmer"
 wait_for 60 grep -q '^1=1' "$udir/Config/local.ini" 2>/dev/null || fail "the start was not counted in local.ini"
 
 # 5. The user's folder: the written parts real and the user's, the rest
