@@ -16,8 +16,6 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 
-#include <malloc.h>
-
 namespace {
 
 // The player page.  It reports to the control through console lines of the
@@ -218,12 +216,12 @@ void TFlashView::PrepareWebEngine(const QString &helperFolder)
     if (qEnvironmentVariableIsEmpty(h.variable) && !tunables.contains(h.tunable))
       qputenv(h.variable, QByteArray::number(h.value));
   }
-  // The program's own process maps large blocks on their own as well (its
-  // heap was set up before this, so the variables do not reach it).
-  if (qgetenv("MALLOC_MMAP_THRESHOLD_") == QByteArray::number(MallocMapFrom))
-    ::mallopt(M_MMAP_THRESHOLD, MallocMapFrom);
-  if (qgetenv("MALLOC_TRIM_THRESHOLD_") == QByteArray::number(MallocMapFrom))
-    ::mallopt(M_TRIM_THRESHOLD, MallocMapFrom);
+  // The program's own process keeps the library's settings (its heap was
+  // set up before this, so the variables do not reach it): with a fixed
+  // threshold its start-up, which decodes the skin's pictures and loads the
+  // web engine, would map, zero and unmap its large blocks again and again,
+  // which costs a fifth of a second before the window shows, and saves it no
+  // memory worth having.
 
   // Even so the runtime's compiler leaves the player's heap full of freed
   // pages between blocks still in use (some 70 MiB after a game started),
