@@ -16,8 +16,9 @@ namespace {
 
 // Whether the browser shows `address`, compared without regard to letter
 // case (the browser may have written the address in its normal form).
-bool ShowsAddress(const QWebEngineView *browser, const QString &address)
+bool ShowsAddress(QWebEngineView *browser, const QString &address)
 {
+  PrepareBrowser(browser);
   const QString shown = browser->url().toString();
   if (shown.compare(address, Qt::CaseInsensitive) == 0)
     return true;

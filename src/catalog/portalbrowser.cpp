@@ -17,6 +17,7 @@
 #include <QBoxLayout>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QEvent>
 #include <QPointer>
 #include <QStackedWidget>
 #include <QTimer>
@@ -106,8 +107,14 @@ TPortalBrowser::TPortalBrowser(IMainWindow *window, QWebEngineView *view,
 {
   openExternal = [](const QUrl &url) { Desktop().OpenUrl(url); };
 
-  page = new TPortalPage(this, wbMain);
-  wbMain->setPage(page);
+  if (PageOnFirstUse) {
+    SetPageMaker(wbMain, [this] { EnsurePage(); });
+    // Seen before the view itself sees its showing (which would make a
+    // default page, without the navigation filter).
+    wbMain->installEventFilter(this);
+  } else {
+    EnsurePage();
+  }
 
   // The two page/play buttons go at the front of the bar above the page
   // control (both pages); without one they get a strip of their own above
@@ -307,6 +314,40 @@ void TPortalBrowser::limgForwardMouseDown()
   list->imgSelfSelMouseDown();
   if (CurrentItem)
     host->PlayItem(CurrentItem, true);
+}
+
+void TPortalBrowser::EnsurePage()
+{
+  if (page)
+    return;
+  page = new TPortalPage(this, wbMain);
+  wbMain->setPage(page);
+  wbMain->removeEventFilter(this);
+  PrepareBrowser(wbMain);  // forgets the page maker
+}
+
+bool TPortalBrowser::eventFilter(QObject *watched, QEvent *event)
+{
+  if (watched == wbMain && event->type() == QEvent::Show)
+    EnsurePage();
+  return QObject::eventFilter(watched, event);
+}
+
+void TPortalBrowser::HoldView()
+{
+  if (page || m_held)
+    return;  // the web engine runs already: nothing to win
+  m_held = true;
+  wbMain->hide();
+}
+
+void TPortalBrowser::ReleaseView()
+{
+  if (!m_held)
+    return;
+  m_held = false;
+  EnsurePage();
+  wbMain->show();
 }
 
 void TPortalBrowser::OpenStartPage()

@@ -51,6 +51,20 @@ public:
   TPortalBrowser(IMainWindow *window, QWebEngineView *wbMain, QStackedWidget *pageControl,
                  QWidget *buttonBar, TPlayback *playback, IDownloads *downloads, QObject *parent);
 
+  // Set by the program's start-up before the browser is made: the page (and
+  // with the first page the web engine, which takes a good part of a second
+  // to start) is then made at the browser's first use, not at once.  Its
+  // first use is whichever comes first: the view shown, a page opened in it
+  // (pagebrowser.h), EnsurePage.
+  static inline bool PageOnFirstUse = false;
+  void EnsurePage();
+  // The view kept hidden (an empty panel shows in its place), so that the
+  // window can be shown and painted before the web engine starts; and shown
+  // again, with its page.
+  void HoldView();
+  void ReleaseView();
+  bool viewHeld() const { return m_held; }
+
   QWebEngineView *wbMain = nullptr;
   TPortalPage *page = nullptr;
   QWidget *pnlPageButtons = nullptr;  // the bar that holds the two buttons
@@ -92,6 +106,9 @@ Q_SIGNALS:
   // A command was carried out (whatever its outcome).
   void commandPerformed(const QString &address);
 
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
   void runListCommand(LinkKind kind, const QString &address);
   void runDownloadCommand(const QString &address);
@@ -101,4 +118,5 @@ private:
   QStackedWidget *m_pages;
   TPlayback *m_playback;
   IDownloads *m_downloads;
+  bool m_held = false;
 };

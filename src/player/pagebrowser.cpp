@@ -5,17 +5,86 @@
 #include "net/netroutines.h"
 
 #include <QDir>
+#include <QHash>
+#include <QList>
 #include <QPointer>
 #include <QUrl>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <memory>
+#include <utility>
+
+namespace {
+QHash<QWebEngineView *, std::function<void()>> &PageMakers()
+{
+  static QHash<QWebEngineView *, std::function<void()>> makers;
+  return makers;
+}
+}  // namespace
+
+void SetPageMaker(QWebEngineView *browser, std::function<void()> prepare)
+{
+  if (!browser)
+    return;
+  if (!PageMakers().contains(browser))
+    QObject::connect(browser, &QObject::destroyed, [browser] { PageMakers().remove(browser); });
+  PageMakers().insert(browser, std::move(prepare));
+}
+
+void PrepareBrowser(QWebEngineView *browser)
+{
+  const auto it = PageMakers().find(browser);
+  if (it == PageMakers().end())
+    return;
+  const std::function<void()> prepare = std::move(it.value());
+  PageMakers().erase(it);
+  if (prepare)
+    prepare();
+}
+
+namespace {
+struct HeldLoad {
+  QPointer<QWebEngineView> browser;
+  std::function<void()> open;
+};
+bool g_loadsHeld = false;
+QList<HeldLoad> &HeldLoads()
+{
+  static QList<HeldLoad> loads;
+  return loads;
+}
+// True when the request was kept for later.
+bool KeepWhileHeld(QWebEngineView *browser, std::function<void()> open)
+{
+  if (!g_loadsHeld)
+    return false;
+  QList<HeldLoad> &loads = HeldLoads();
+  loads.removeIf([browser](const HeldLoad &l) { return !l.browser || l.browser == browser; });
+  loads.append({browser, std::move(open)});
+  return true;
+}
+}  // namespace
+
+void HoldPageLoads() { g_loadsHeld = true; }
+
+void ReleasePageLoads(bool open)
+{
+  g_loadsHeld = false;
+  const QList<HeldLoad> loads = std::exchange(HeldLoads(), {});
+  for (const HeldLoad &l : loads) {
+    if (open && l.browser)
+      l.open();
+  }
+}
 
 void OpenPage(QWebEngineView *browser, const QString &address)
 {
   if (!browser || address.isEmpty())
     return;
+  if (KeepWhileHeld(browser, [browser, address] { OpenPage(browser, address); }))
+    return;
+  PrepareBrowser(browser);
   if (QDir::isAbsolutePath(address) && !address.contains(QStringLiteral("://")))
     browser->load(QUrl::fromLocalFile(address));
   else
@@ -31,6 +100,11 @@ void OpenPageChecked(QWebEngineView *browser, const QString &address, const QStr
 {
   if (!browser)
     return;
+  if (KeepWhileHeld(browser, [browser, address, fallback] {
+        OpenPageChecked(browser, address, fallback);
+      }))
+    return;
+  PrepareBrowser(browser);
   const qulonglong serial = browser->property(kCheckSerial).toULongLong() + 1;
   browser->setProperty(kCheckSerial, serial);
   if (address.isEmpty()) {
@@ -70,8 +144,9 @@ void CancelPageCheck(QWebEngineView *browser)
 
 void SetBrowserBodyStyle(QWebEngineView *browser)
 {
-  if (!browser || !browser->page())
+  if (!browser)
     return;
+  PrepareBrowser(browser);
   browser->page()->runJavaScript(QStringLiteral(
       "if (document.body) { document.body.setAttribute('scroll', 'auto');"
       " document.body.style.overflow = 'auto'; document.body.style.border = 'none'; }"));

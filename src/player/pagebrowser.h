@@ -2,7 +2,24 @@
 // Small operations on the program's page browsers.
 #include <QString>
 
+#include <functional>
+
 class QWebEngineView;
+
+// A browser whose page is made only when it is first needed: `prepare`
+// (which gives the view its page) runs once, at the first of the operations
+// below on it, or when the owner calls PrepareBrowser.  A view asked for its
+// address or shown without a page would make a default page of its own.
+void SetPageMaker(QWebEngineView *browser, std::function<void()> prepare);
+void PrepareBrowser(QWebEngineView *browser);
+
+// While held, pages asked for with OpenPage or OpenPageChecked are not
+// opened yet (the first page starts the web engine, which takes the user-
+// interface thread for a good part of a second): the newest request of each
+// browser opens when the hold is released, in the order asked (or none, for
+// a program that ends before).
+void HoldPageLoads();
+void ReleasePageLoads(bool open = true);
 
 // Opens the address in the browser.  A local file path (absolute) is opened
 // as a file address.  Failures are ignored.

@@ -10,6 +10,7 @@
 #include "download/downloadarea.h"
 #include "lists/playback.h"
 #include "net/enginelibrary.h"
+#include "player/pagebrowser.h"
 #include "service/commentsarea.h"
 #include "service/signinarea.h"
 #include "service/updatearea.h"
@@ -24,6 +25,7 @@
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
+#include <memory>
 
 StartupSequence::StartupSequence(TfrmMain *form) : QObject(form), m_form(form)
 {
@@ -56,6 +58,21 @@ void StartupSequence::FormCreate()
   m_form->playback->LoadPlayList();
   step(QStringLiteral("LoadPlayList"));
 
+  // A window about to be shown is painted before the web engine starts:
+  // no page opens, and the portal view (which would make its page when
+  // shown) stays hidden, until then.
+  if (!StartedHidden && TPortalBrowser::PageOnFirstUse) {
+    m_heldForPaint = true;
+    HoldPageLoads();
+    m_form->portal->HoldView();
+    // Right after that paint; should none come (a window the window system
+    // never exposes), after a moment all the same.
+    connect(
+        m_form, &TfrmMain::firstPainted, this,
+        [this] { QTimer::singleShot(0, this, &StartupSequence::ReleaseAfterFirstPaint); },
+        Qt::SingleShotConnection);
+    QTimer::singleShot(HoldForPaintAtMostMs, this, &StartupSequence::ReleaseAfterFirstPaint);
+  }
   if (StartedHidden)
     m_form->SendChannelMessage(MessageChannel::ShowMessage, MsgUiShow);
 }
@@ -104,7 +121,10 @@ void StartupSequence::FormShow()
 void StartupSequence::OnFirstShow()
 {
   step(QStringLiteral("OnFirstShow"));
-  m_form->portal->OpenStartPage();
+  if (m_heldForPaint)
+    m_startPageWanted = true;
+  else
+    m_form->portal->OpenStartPage();
   if (StartCount == 2) {
     // The third start registers the program to run at system start.
     if (IEngine *engine = m_form->engine())
@@ -118,12 +138,28 @@ void StartupSequence::OnFirstShow()
   step(QStringLiteral("ClientLogin"));
 }
 
+void StartupSequence::ReleaseAfterFirstPaint()
+{
+  if (!m_heldForPaint || m_destroyed)
+    return;
+  m_heldForPaint = false;
+  m_form->portal->ReleaseView();
+  ReleasePageLoads();
+  if (m_startPageWanted)
+    m_form->portal->OpenStartPage();
+}
+
 void StartupSequence::FormDestroy()
 {
   if (m_destroyed)
     return;
   m_destroyed = true;
   step(QStringLiteral("FormDestroy"));
+  if (m_heldForPaint) {
+    // Ended before its first paint: nothing of it opens any more.
+    m_heldForPaint = false;
+    ReleasePageLoads(false);
+  }
   // The hidden audio player is released.
   try {
     m_form->playback->Shutdown();

@@ -29,15 +29,20 @@ public:
   // Creation of the main window, in this order: Chinese locale,
   // CapEngineDataFile, InitMainWindow, removal of AppDir/backup, the play
   // list and the cache pruning, and for a hidden start the first-show
-  // message at once.
+  // message at once.  For a start that shows the window (in the program,
+  // with TPortalBrowser::PageOnFirstUse), pages are held back until the
+  // window's first paint: no web page starts the web engine before it.
   void FormCreate();
   void InitMainWindow();
   // The window is shown for the first time: unless the start was hidden,
   // "uishow" goes into the message channel.
   void FormShow();
   // The "uishow" message: start page, run-at-start on the third start or the
-  // focus to the browser panel, the engine sign-in.
+  // focus to the browser panel, the engine sign-in.  When the pages were
+  // held back for the window's first paint (FormCreate), the start page
+  // opens right after that paint.
   void OnFirstShow();
+  static constexpr int HoldForPaintAtMostMs = 1000;
   // Destruction: the audio player, the engine, the tray icon.  Runs once;
   // every step's failure is ignored.
   void FormDestroy();
@@ -58,9 +63,13 @@ Q_SIGNALS:
 
 private:
   void step(const QString &name);
+  void ReleaseAfterFirstPaint();
   bool RunMessage(MessageChannel channel, const QString &text);
 
   TfrmMain *m_form;
   bool m_destroyed = false;
+  // Pages held back until the window's first paint (a shown start).
+  bool m_heldForPaint = false;
+  bool m_startPageWanted = false;
   QHash<QString, QList<std::function<void()>>> m_messages[2];
 };

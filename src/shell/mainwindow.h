@@ -185,8 +185,12 @@ public:
   // centred on the screen at first).
   QRect normalBounds;
 
+  // Whether the window was ever painted.
+  bool painted() const { return m_painted; }
+
 Q_SIGNALS:
-  // The first paint of the window (used by the start-up benchmark probe).
+  // The first paint of the window (the portal view waits for it; the
+  // start-up benchmark probe reports it).
   void firstPainted();
 
 protected:

@@ -6,6 +6,7 @@
 #include "base/config.h"
 #include "base/globals.h"
 #include "base/userappdir.h"
+#include "catalog/portalbrowser.h"
 #include "net/singleinstance.h"
 #include "player/flashview.h"
 #include "shell/automation.h"
@@ -104,8 +105,10 @@ bool IsFlashAvailable(const QString &appDir)
   // for good a moment later (to the same folder).
   const QString before = AppDir;
   AppDir = appDir;
+  // (Only the control: its page, and with it the web engine, is made when
+  // the player is first needed.)
   auto *probe = new TFlashView;
-  const bool created = probe->page() != nullptr;
+  const bool created = probe != nullptr;
   delete probe;
   AppDir = before;
   return created;
@@ -196,7 +199,9 @@ int KestrovaMain(int argc, char **argv)
   // 7. The data module: paths and configuration.
   TDataModule1 dataModule;
 
-  // 8. The main window and its creation.
+  // 8. The main window and its creation.  The portal view's page, and with
+  // it the web engine, waits for the window's first paint.
+  TPortalBrowser::PageOnFirstUse = true;
   auto *main = new TfrmMain(
       std::make_unique<EngineLibrary>(AppDir + QLatin1String(EngineLibrary::kFileName)));
   // The web service proxies: the shared one (sign-in, update request) and

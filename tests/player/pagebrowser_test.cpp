@@ -10,6 +10,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -95,6 +96,50 @@ TEST_F(PageCheckTest, AnErrorStatusGivesTheFallbackAndASuccessStays)
                       20000));
   Pump(300);
   EXPECT_EQ(view.url(), QUrl(page));
+}
+
+// Pages held back (until a window's first paint): no view gets a page, the
+// newest request of each view opens at the release, a view gone meanwhile
+// is skipped, and a release without opening drops them.  A page maker runs
+// once, before the first page opens in its view.
+TEST_F(PageCheckTest, HeldPagesOpenAtTheReleaseAndAPageMakerRunsFirst)
+{
+  TinyServer fine(200);
+  QWebEngineView other;
+  auto gone = std::make_unique<QWebEngineView>();
+  auto hasPage = [](QWebEngineView &v) { return v.findChild<QWebEnginePage *>() != nullptr; };
+  int made = 0;
+  SetPageMaker(&other, [&] {
+    ++made;
+    other.setPage(new QWebEnginePage(&other));
+  });
+
+  HoldPageLoads();
+  OpenPage(&view, fine.address("old.html"));
+  OpenPageChecked(&other, fine.address("other.html"), fallback);
+  OpenPage(gone.get(), fine.address("gone.html"));
+  OpenPageChecked(&view, fine.address("new.html"), fallback);  // replaces old.html
+  gone.reset();
+  Pump(200);
+  EXPECT_FALSE(hasPage(view));
+  EXPECT_FALSE(hasPage(other));
+  EXPECT_EQ(made, 0);
+  ReleasePageLoads();
+  EXPECT_EQ(made, 1);
+  EXPECT_EQ(view.page()->requestedUrl(), QUrl(fine.address("new.html")));
+  EXPECT_EQ(other.page()->requestedUrl(), QUrl(fine.address("other.html")));
+  OpenPage(&other, fine.address("again.html"));
+  EXPECT_EQ(made, 1);  // once only
+
+  QWebEngineView dropped;
+  HoldPageLoads();
+  OpenPage(&dropped, fine.address("never.html"));
+  ReleasePageLoads(false);
+  Pump(200);
+  EXPECT_FALSE(hasPage(dropped));
+  // Not held any more: a page opens at once.
+  OpenPage(&dropped, fine.address("now.html"));
+  EXPECT_EQ(dropped.page()->requestedUrl(), QUrl(fine.address("now.html")));
 }
 
 }  // namespace

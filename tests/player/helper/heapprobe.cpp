@@ -1,9 +1,10 @@
 // heapprobe MODE: frees many small heap blocks that lie between blocks kept
-// in use, then goes on freeing a little at a time for two seconds, and
+// in use, then goes on freeing a little at a time for three seconds (long enough
+// for a few half-second windows even on a busy machine), and
 // prints the process's resident anonymous memory (KiB) before and after:
 // "held <kib> after <kib>".
 //   burst   all of 128 MiB freed at once
-//   steady  the same blocks freed over the two seconds, 6 MiB a half second
+//   steady  the blocks freed over those seconds, 6 MiB a half second
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -47,7 +48,7 @@ int main(int argc, char **argv)
     for (; next < Blocks; ++next)
       std::free(blocks[next]);
   }
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
   while (std::chrono::steady_clock::now() < end) {
     // 6 MiB every half second: 48 KiB every 4 ms.
     for (int i = 0; i < 2 && next < Blocks; ++i, ++next) {
