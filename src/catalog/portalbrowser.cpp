@@ -15,9 +15,9 @@
 #include "widgets/mainwindowport.h"
 
 #include <QBoxLayout>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QEvent>
 #include <QPointer>
 #include <QStackedWidget>
 #include <QTimer>

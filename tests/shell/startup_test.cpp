@@ -5,6 +5,7 @@
 #include "waitfor.h"
 
 #include "base/routines.h"
+#include "catalog/portalbrowser.h"
 #include "net/singleinstance.h"
 #include "shell/startup.h"
 #include "shell/tray.h"
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 using StartupTest = MainWindowTest;
@@ -102,6 +104,37 @@ TEST_F(StartupTest, FirstShowFollowsTheStartCount)
     EXPECT_EQ(Ini("1"), QString::number(c.startCount + 1));
     EXPECT_EQ(StartCount, c.startCount);
   }
+}
+
+// As the program starts: the window is painted before any web page is
+// made (the first one starts the web engine); right after that paint the
+// portal view shows with its own page (the one that inspects navigations)
+// and the start page opens.
+TEST_F(StartupTest, ShownStartPaintsTheWindowBeforeAnyPageAndThenOpensTheStartPage)
+{
+  PageServer portal;
+  LoadConfig();
+  StartPageUrl = portal.url(QStringLiteral("/index.htm"));
+  TPortalBrowser::PageOnFirstUse = true;
+  struct Reset {
+    ~Reset() { TPortalBrowser::PageOnFirstUse = false; }
+  } reset;
+  TfrmMain &w = Window();
+  auto pages = [&w] { return w.findChildren<QWebEnginePage *>().size(); };
+  w.life->FormCreate();
+  EXPECT_EQ(pages(), 0);
+  bool pageAtPaint = true;
+  QObject::connect(&w, &TfrmMain::firstPainted, [&] { pageAtPaint = pages() > 0; });
+  w.show();
+  EXPECT_EQ(steps_.count(QStringLiteral("OnFirstShow")), 1);
+  EXPECT_EQ(pages(), 0);
+  EXPECT_FALSE(w.wbMain->isVisible());
+  QTRY_VERIFY_WITH_TIMEOUT(portal.paths.contains(QStringLiteral("/index.htm")), 30000);
+  EXPECT_TRUE(w.painted());
+  EXPECT_FALSE(pageAtPaint);
+  EXPECT_TRUE(w.wbMain->isVisible());
+  EXPECT_EQ(w.wbMain->page(), w.portal->page);
+  ASSERT_NE(w.portal->page, nullptr);
 }
 
 TEST_F(StartupTest, HiddenStartShowsFirstWithoutTheWindowAndNeverAgain)
