@@ -16,6 +16,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 
+#include <malloc.h>
+
 namespace {
 
 // The player page.  It reports to the control through console lines of the
@@ -216,12 +218,12 @@ void TFlashView::PrepareWebEngine(const QString &helperFolder)
     if (qEnvironmentVariableIsEmpty(h.variable) && !tunables.contains(h.tunable))
       qputenv(h.variable, QByteArray::number(h.value));
   }
-  // The program's own process keeps the library's settings (its heap was
-  // set up before this, so the variables do not reach it): with a fixed
-  // threshold its start-up, which decodes the skin's pictures and loads the
-  // web engine, would map, zero and unmap its large blocks again and again,
-  // which costs a fifth of a second before the window shows, and saves it no
-  // memory worth having.
+  // The program's own process (its heap was set up before this, so the
+  // variables do not reach it) takes them after its start-up
+  // (SettleProgramHeap): with a fixed threshold the start-up, which decodes
+  // the skin's pictures and loads the web engine, would map, zero and unmap
+  // its large blocks again and again, a fifth of a second before the window
+  // shows.
 
   // Even so the runtime's compiler leaves the player's heap full of freed
   // pages between blocks still in use (some 70 MiB after a game started),
@@ -477,6 +479,15 @@ bool TFlashView::waitReady(int timeoutMs)
   timer.start(timeoutMs);
   loop.exec();
   return m_ready;
+}
+
+void TFlashView::SettleProgramHeap()
+{
+  if (qgetenv("MALLOC_MMAP_THRESHOLD_") == QByteArray::number(MallocMapFrom))
+    ::mallopt(M_MMAP_THRESHOLD, MallocMapFrom);
+  if (qgetenv("MALLOC_TRIM_THRESHOLD_") == QByteArray::number(MallocMapFrom))
+    ::mallopt(M_TRIM_THRESHOLD, MallocMapFrom);
+  ::malloc_trim(0);
 }
 
 bool TFlashView::IsFlashAvailable(const QString &appDir, int timeoutMs)

@@ -69,6 +69,11 @@ public:
   // (QTWEBENGINEPROCESS_PATH): it loads the heap trimmer into each of them,
   // which hands the pages of freed memory back to the system.
   static void PrepareWebEngine(const QString &helperFolder = QString());
+  // The program's own process takes the helpers' heap settings (unless the
+  // user made their own) once its start-up is over, and hands back what the
+  // start-up left freed: during the start-up the library's own settings are
+  // faster by a fifth of a second.
+  static void SettleProgramHeap();
   static constexpr int MallocArenas = 1;
   static constexpr int MallocMapFrom = 128 * 1024;
 

@@ -10,6 +10,7 @@
 #include "download/downloadarea.h"
 #include "lists/playback.h"
 #include "net/enginelibrary.h"
+#include "player/flashview.h"
 #include "player/pagebrowser.h"
 #include "service/commentsarea.h"
 #include "service/signinarea.h"
@@ -72,6 +73,8 @@ void StartupSequence::FormCreate()
         [this] { QTimer::singleShot(0, this, &StartupSequence::ReleaseAfterFirstPaint); },
         Qt::SingleShotConnection);
     QTimer::singleShot(HoldForPaintAtMostMs, this, &StartupSequence::ReleaseAfterFirstPaint);
+  } else {
+    TFlashView::SettleProgramHeap();
   }
   if (StartedHidden)
     m_form->SendChannelMessage(MessageChannel::ShowMessage, MsgUiShow);
@@ -147,6 +150,7 @@ void StartupSequence::ReleaseAfterFirstPaint()
   ReleasePageLoads();
   if (m_startPageWanted)
     m_form->portal->OpenStartPage();
+  TFlashView::SettleProgramHeap();
 }
 
 void StartupSequence::FormDestroy()
