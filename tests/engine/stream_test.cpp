@@ -102,10 +102,13 @@ TEST_F(StreamTest, AReaderThatPausesHoldsTheFetchBack)
       return true;
     });
   });
-  // Received by the engine (KiB), once it stays put for half a second.
+  // Received by the engine (KiB), once it stays put for half a second.  The
+  // reader pauses for less than the local server's write time-out (5 s),
+  // after which the server would rightly drop it as a client that stopped
+  // reading.
   int32_t held = -1;
   int still = 0;
-  for (int i = 0; i < 300 && still < 10; ++i) {
+  for (int i = 0; i < 70 && still < 10; ++i) {
     std::this_thread::sleep_for(50ms);
     int32_t percent = 0, spare = 0, total = 0;
     if (!GetProgInfo(l.task, &percent, &spare, &total) || got.load() < (1u << 20))
