@@ -13,6 +13,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -82,6 +83,13 @@ struct TMediaServer::Impl {
   QString playing;           // the file played (resolved), or empty
   QString playingName;       // its name in the address
   QHash<QString, Page> pages;
+  // The newest standby address ("<n>", 0 when none is out), where its
+  // request goes once released, and whether the server is stopping.
+  quint64 standbyNumber = 0;
+  quint64 standbyIssued = 0;
+  QString standbyTarget;
+  bool stopping = false;
+  std::condition_variable standbyChanged;
 };
 
 std::shared_ptr<TMediaServer> TMediaServer::Acquire()
@@ -126,7 +134,28 @@ TMediaServer::TMediaServer() : d(std::make_unique<Impl>())
                       it->contentType.constData());
       return;
     }
-    const QString file = resolveRequestPath(path);
+    const QString standbyPrefix = d->prefix + QStringLiteral("standby/");
+    QString servePath = path;
+    if (path.startsWith(standbyPrefix)) {
+      bool ok = false;
+      const quint64 number = path.mid(standbyPrefix.size()).toULongLong(&ok);
+      std::unique_lock<std::mutex> lock(d->mutex);
+      if (ok && number != 0)
+        d->standbyChanged.wait(lock, [&] {
+          return d->stopping || d->standbyNumber != number || !d->standbyTarget.isEmpty();
+        });
+      if (!ok || number == 0 || d->stopping || d->standbyNumber != number) {
+        res.status = 404;
+        return;
+      }
+      // Answered once: the player that asked now plays that movie.
+      const QString target = QUrl(d->standbyTarget).path(QUrl::FullyDecoded);
+      d->standbyNumber = 0;
+      d->standbyTarget.clear();
+      lock.unlock();
+      servePath = target;
+    }
+    const QString file = resolveRequestPath(servePath);
     if (file.isEmpty()) {
       res.status = 404;
       return;
@@ -194,6 +223,11 @@ TMediaServer::TMediaServer() : d(std::make_unique<Impl>())
 
 TMediaServer::~TMediaServer()
 {
+  {
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->stopping = true;
+  }
+  d->standbyChanged.notify_all();
   d->server.shutdown();
   if (d->thread.joinable())
     d->thread.join();
@@ -274,6 +308,32 @@ void TMediaServer::stopPlaying()
   std::lock_guard<std::mutex> lock(d->mutex);
   d->playing.clear();
   d->playingName.clear();
+}
+
+QString TMediaServer::standbyUrl()
+{
+  quint64 number = 0;
+  {
+    std::lock_guard<std::mutex> lock(d->mutex);
+    number = d->standbyNumber = ++d->standbyIssued;
+    d->standbyTarget.clear();
+  }
+  d->standbyChanged.notify_all();  // an older one waits no more
+  return base() + QStringLiteral("standby/") + QString::number(number);
+}
+
+bool TMediaServer::releaseStandby(const QString &playUrl)
+{
+  const QString playBase = base() + QStringLiteral("play/");
+  {
+    std::lock_guard<std::mutex> lock(d->mutex);
+    if (d->standbyNumber == 0 || d->playingName.isEmpty() || !playUrl.startsWith(playBase) ||
+        QUrl::fromPercentEncoding(playUrl.mid(playBase.size()).toUtf8()) != d->playingName)
+      return false;
+    d->standbyTarget = playUrl;
+  }
+  d->standbyChanged.notify_all();
+  return true;
 }
 
 QString TMediaServer::resolveRequestPath(const QString &decodedPath) const

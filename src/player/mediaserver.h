@@ -9,6 +9,9 @@
 //   <prefix>flvplayer.swf   the video-player movie of AppDir
 //   <prefix>page/<name>     a page registered with addPage()
 //   <prefix>play/<name>     the one file being played (servePlaying())
+//   <prefix>standby/<n>     the movie of a player made ready ahead of it
+//                           (standbyUrl()): the request waits until
+//                           releaseStandby() names the movie, then gets it
 // A request whose Host is not this server's own "127.0.0.1:PORT" is refused,
 // so a web page elsewhere that finds the port (also through a name that was
 // made to point here) gets nothing, and no answer lets another origin read
@@ -59,6 +62,21 @@ public:
   // empty segments refused, and again after resolving links).
   QString servePlaying(const QString &path);
   void stopPlaying();
+
+  // A player that is made before its movie is known (building a player
+  // takes the runtime most of a play's time) loads from this address, a new
+  // one for each call.  Its request waits here until releaseStandby() names
+  // the movie and is then answered with the movie's file (not redirected:
+  // the runtime takes tens of milliseconds longer over a redirect), or
+  // until the server stops, or until a newer standby address is handed out:
+  // only the newest one is ever waited on, an older one is answered "not
+  // found", and each is answered with a movie once.
+  QString standbyUrl();
+  // Answers the newest standby request (now, or when it comes) with the
+  // file played at `playUrl`, an address servePlaying() gave for the file
+  // being played.  False, changing nothing, for any other address or when
+  // no standby address is out.
+  bool releaseStandby(const QString &playUrl);
 
   // The local file a request path (percent-decoded) stands for, or empty
   // text when nothing is served there.

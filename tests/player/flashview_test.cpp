@@ -6,6 +6,7 @@
 #include "player/flashview.h"
 #include "player/mediaserver.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QWebEngineNewWindowRequest>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -176,6 +178,99 @@ TEST(MediaServer, ServesOnlyTheRuntimeThePageAndTheFilePlayed)
   server->servePlaying(CacheDir + "12.swf");
   server->stopPlaying();
   EXPECT_EQ(client.Get((base + "play/12.swf").toStdString())->status, 404);
+}
+
+TEST(MediaServer, AStandbyRequestWaitsForThePlayedMovieAndGetsItOnce)
+{
+  TestAppDir app(false);
+  ASSERT_TRUE(app.isValid());
+  ASSERT_TRUE(app.write("Caches/12.swf", "FWS-movie"));
+  ASSERT_TRUE(app.write("Caches/13.swf", "FWS-other"));
+  auto server = TMediaServer::Acquire();
+  ASSERT_TRUE(server);
+  server->setFolders(AppDir, {CacheDir, DownloadDir});
+  const std::string prefix = QUrl(server->base()).path().toStdString();
+  auto pathOf = [](const QString &url) { return QUrl(url).path().toStdString(); };
+  // A standby request, answered on a thread of its own.
+  struct Answer {
+    std::thread thread;
+    std::atomic<bool> done{false};
+    int status = 0;
+    std::string body, type;
+  };
+  auto ask = [&](const std::string &path, Answer &a) {
+    a.thread = std::thread([&a, path, port = server->port()] {
+      httplib::Client client("127.0.0.1", port);
+      client.set_read_timeout(20, 0);
+      if (auto res = client.Get(path)) {
+        a.status = res->status;
+        a.body = res->body;
+        a.type = res->get_header_value("Content-Type");
+      }
+      a.done = true;
+    });
+  };
+
+  const QString first = server->standbyUrl();
+  EXPECT_EQ(first.left(server->base().size() + 8), server->base() + "standby/");
+  Answer waiting;
+  ask(pathOf(first), waiting);
+  // Nothing is released before a file is played, nor for another address.
+  EXPECT_FALSE(server->releaseStandby(server->base() + "play/12.swf"));
+  const QString played = server->servePlaying(CacheDir + "12.swf");
+  ASSERT_FALSE(played.isEmpty());
+  EXPECT_FALSE(server->releaseStandby(server->base() + "play/13.swf"));
+  EXPECT_FALSE(server->releaseStandby(server->base() + "ruffle/12.swf"));
+  EXPECT_FALSE(server->releaseStandby("http://127.0.0.1:1/x/play/12.swf"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(waiting.done) << "a standby request was answered before its movie was named";
+  // Released: the waiting request gets the movie played.
+  EXPECT_TRUE(server->releaseStandby(played));
+  waiting.thread.join();
+  EXPECT_EQ(waiting.status, 200);
+  EXPECT_EQ(waiting.body, "FWS-movie");
+  EXPECT_EQ(waiting.type, "application/x-shockwave-flash");
+  // Once only: asked again, the same address gets nothing.
+  httplib::Client client("127.0.0.1", server->port());
+  EXPECT_EQ(client.Get(pathOf(first))->status, 404);
+  EXPECT_FALSE(server->releaseStandby(played));
+
+  // Released before its request comes: the request gets the movie at once.
+  const QString second = server->standbyUrl();
+  ASSERT_NE(second, first);
+  EXPECT_TRUE(server->releaseStandby(server->servePlaying(CacheDir + "13.swf")));
+  auto early = client.Get(pathOf(second));
+  ASSERT_TRUE(early);
+  EXPECT_EQ(early->body, "FWS-other");
+
+  // A newer standby address ends the wait of the one before, "not found";
+  // so do an address never handed out and one that is not a number.
+  const QString older = server->standbyUrl();
+  Answer replaced;
+  ask(pathOf(older), replaced);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const QString newest = server->standbyUrl();
+  replaced.thread.join();
+  EXPECT_EQ(replaced.status, 404);
+  for (const std::string tail : {"standby/0", "standby/999", "standby/x", "standby/"}) {
+    SCOPED_TRACE(tail);
+    EXPECT_EQ(client.Get(prefix + tail)->status, 404);
+  }
+  // Only this server's own Host is answered, without waiting.
+  EXPECT_EQ(client.Get(pathOf(newest), {{"Host", "evil.example"}})->status, 403);
+
+  // A request still waiting when the server stops is answered at once and
+  // the stop does not wait for it.
+  Answer atStop;
+  ask(pathOf(newest), atStop);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(atStop.done);
+  QElapsedTimer stopping;
+  stopping.start();
+  server.reset();
+  EXPECT_LT(stopping.elapsed(), 2000);
+  atStop.thread.join();
+  EXPECT_NE(atStop.status, 200);
 }
 
 TEST(MediaServer, EachStartHasItsOwnPrefix)
