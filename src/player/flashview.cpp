@@ -26,8 +26,9 @@ constexpr char PlayerPage[] = R"HTML(<!DOCTYPE html>
 <html><head><meta charset="utf-8"><title>player</title>
 <style>
 html,body{margin:0;padding:0;width:100%;height:100%;overflow:hidden;background:#000}
-#stage{width:100%;height:100%}
-#stage>*{width:100%;height:100%;display:block}
+#stage{position:relative;width:100%;height:100%}
+#stage>*{position:absolute;left:0;top:0;width:100%;height:100%;display:block}
+#stage>.standby{visibility:hidden;width:1px;height:1px}
 </style>
 <script>
 window.RufflePlayer = {config: {
@@ -43,8 +44,20 @@ window.RufflePlayer = {config: {
 (function () {
   var stage = document.getElementById("stage");
   var current = null, serial = 0;
+  // A player built ahead of its movie, hidden (and at the smallest size, so
+  // that its drawing costs no memory), whose movie request waits at the
+  // server until a play names the movie.
+  var spare = null, spareKey = 0;
   function report(kind, s, text) { console.log("kestrova:" + kind + ":" + s + ":" + (text || "")); }
-  function clear() { if (current) { current.remove(); current = null; } stage.textContent = ""; }
+  function clear() {
+    current = null;
+    Array.prototype.slice.call(stage.children).forEach(function (c) { if (c !== spare) c.remove(); });
+  }
+  function loadOptions(o) {
+    var options = { url: o.url, parameters: o.parameters, scale: o.scale };
+    if (o.background) options.backgroundColor = o.background;
+    return options;
+  }
   @FIRSTFRAME@
   // Looked for on a short timer rather than at animation frames: a page the
   // window system covers gets no animation frames, but its timers run.
@@ -62,14 +75,49 @@ window.RufflePlayer = {config: {
     var p = window.RufflePlayer.newest().createPlayer();
     current = p;
     stage.appendChild(p);
-    var options = { url: o.url, parameters: o.parameters, scale: o.scale };
-    if (o.background) options.backgroundColor = o.background;
-    p.ruffle().load(options).then(function () {
+    p.ruffle().load(loadOptions(o)).then(function () {
       if (s !== serial) return;
       report("started", s, o.url);
       try { p.focus(); } catch (e) {}
       watch(p, s);
     }).catch(function (e) { if (s === serial) report("failed", s, String(e)); });
+  };
+  // Builds the spare player with the options o (o.url the standby address),
+  // replacing the one before; "standby" reports it built.
+  window.kestrovaStandby = function (key, o) {
+    if (spare) spare.remove();
+    var p = window.RufflePlayer.newest().createPlayer();
+    p.className = "standby";
+    spare = p;
+    spareKey = key;
+    stage.appendChild(p);
+    p.ruffle().load(loadOptions(o)).then(function () {
+      if (spare === p) report("standby", key);
+    }).catch(function (e) {
+      if (spare !== p) return;
+      spare = null;
+      p.remove();
+      report("nostandby", key, String(e));
+    });
+  };
+  // Plays o with the spare player `key`, whose movie the server now sends;
+  // without it as an ordinary play.
+  window.kestrovaTake = function (s, key, o) {
+    if (!spare || spareKey !== key) { window.kestrovaPlay(s, o); return; }
+    clear();
+    serial = s;
+    var p = spare;
+    spare = null;
+    current = p;
+    // Its empty stage was painted while it waited: only the movie's own
+    // painting counts as its first frame.
+    var c = p.shadowRoot && p.shadowRoot.querySelector("canvas");
+    var g = c && c.getContext("2d");
+    if (g) g.clearRect(0, 0, c.width, c.height);
+    p.className = "";
+    report("started", s, o.url);
+    try { p.focus(); } catch (e) {}
+    watch(p, s);
   };
   window.kestrovaStop = function (s) { serial = s; clear(); report("stopped", s); };
   var ok = !!(window.RufflePlayer && window.RufflePlayer.newest && window.RufflePlayer.newest());
@@ -78,14 +126,21 @@ window.RufflePlayer = {config: {
 </script></body></html>
 )HTML";
 
-// The first frame is there once the runtime's drawing canvas holds painted
-// pixels; on a canvas without a 2D context (WebGL) once the movie loaded.
+// The first frame is there once the movie has loaded and the runtime's
+// drawing canvas holds painted pixels (the stage's background counts: the
+// runtime paints the whole stage at once); on a canvas without a 2D context
+// (WebGL) once the movie loaded.  Before its movie the runtime may paint an
+// empty stage, which is why the movie must have loaded.
 constexpr char FirstFrameTest[] = R"JS(function kestrovaFramePainted(p) {
+    if (p.readyState !== 2) return false;
     var c = p.shadowRoot && p.shadowRoot.querySelector("canvas");
-    if (!c || !(c.width > 0 && c.height > 0)) return false;
+    // (A canvas still at the size of a player that waited hidden is not
+    // the movie's frame either.)
+    if (!c || !(c.width > 0 && c.height > 0) || c.width * 2 < c.clientWidth ||
+        c.height * 2 < c.clientHeight) return false;
     try {
       var g = c.getContext("2d");
-      if (!g) return p.readyState === 2;
+      if (!g) return true;
       var w = c.width, h = c.height, pts = [[w >> 1, h >> 1], [1, 1], [w - 2, h - 2]];
       for (var i = 0; i < pts.length; i++)
         if (g.getImageData(pts[i][0], pts[i][1], 1, 1).data[3] !== 0) return true;
@@ -172,6 +227,10 @@ TFlashView::TFlashView(QWidget *parent) : QWebEngineView(parent)
   setObjectName(QStringLiteral("ShockwaveFlash1"));
   setContextMenuPolicy(Qt::NoContextMenu);
   setFocusPolicy(Qt::StrongFocus);
+  m_standbyTimer = new QTimer(this);
+  m_standbyTimer->setSingleShot(true);
+  m_standbyTimer->setInterval(StandbyAfterMs);
+  connect(m_standbyTimer, &QTimer::timeout, this, &TFlashView::requestStandby);
 }
 
 void TFlashView::PrepareWebEngine(const QString &helperFolder)
@@ -275,6 +334,7 @@ void TFlashView::ensurePage()
           [this](QWebEnginePage::RenderProcessTerminationStatus, int) {
             // A crashed runtime takes the page with it: start afresh.
             m_ready = false;
+            dropStandby();
             if (m_playing) {
               m_playing = false;
               Q_EMIT movieFailed(QStringLiteral("player process ended"));
@@ -326,6 +386,7 @@ void TFlashView::loadPlayerPage()
 {
   ensurePage();
   m_ready = false;
+  dropStandby();
   if (!m_server)
     return;
   m_server->setFolders(AppDir, {CacheDir, DownloadDir});
@@ -354,11 +415,17 @@ void TFlashView::pageMessage(const QString &kind, int serial, const QString &tex
     }
     return;
   }
+  if (kind == u"standby" || kind == u"nostandby") {
+    if (serial == m_standbyKey)
+      m_standbyReady = kind == u"standby";
+    return;
+  }
   if (serial != m_serial)
     return;  // about a movie that was replaced since
   if (kind == u"started") {
     Q_EMIT movieStarted(text);
   } else if (kind == u"frame") {
+    m_standbyTimer->start();  // the spare for the next movie, once this one settled
     Q_EMIT firstFrame();
   } else if (kind == u"failed") {
     m_playing = false;
@@ -380,6 +447,35 @@ void TFlashView::runWhenReady(const QString &script)
     if (!m_pageRequested)
       loadPlayerPage();
   }
+}
+
+void TFlashView::requestStandby()
+{
+  if (!m_ready || !m_server)
+    return;
+  const QString scale = ScaleModeName(m_scaleMode);
+  const QString background = BackgroundColorText(m_backgroundColor);
+  if (m_standbyReady && scale == m_standbyScale && background == m_standbyBackground)
+    return;  // the one waiting fits the settings of the movie played last
+  m_standbyReady = false;
+  m_standbyScale = scale;
+  m_standbyBackground = background;
+  QJsonObject options;
+  options.insert(QStringLiteral("url"), m_server->standbyUrl());
+  options.insert(QStringLiteral("parameters"), QJsonObject());
+  options.insert(QStringLiteral("scale"), scale);
+  options.insert(QStringLiteral("background"), background);
+  const QString json = QString::fromUtf8(QJsonDocument(options).toJson(QJsonDocument::Compact));
+  m_page->runJavaScript(
+      QStringLiteral("window.kestrovaStandby(%1, %2)").arg(++m_standbyKey).arg(json));
+}
+
+void TFlashView::dropStandby()
+{
+  // A page loaded afresh has no spare; a report about the old one is stale.
+  ++m_standbyKey;
+  m_standbyReady = false;
+  m_standbyTimer->stop();
 }
 
 void TFlashView::stopPlayback()
@@ -460,6 +556,20 @@ void TFlashView::setMovie(const QString &movie)
   options.insert(QStringLiteral("scale"), ScaleModeName(m_scaleMode));
   options.insert(QStringLiteral("background"), BackgroundColorText(m_backgroundColor));
   const QString json = QString::fromUtf8(QJsonDocument(options).toJson(QJsonDocument::Compact));
+  m_standbyTimer->stop();
+  // A plain movie with the spare's settings plays in the spare player, whose
+  // request the server now sends to this movie.
+  if (m_ready && m_standbyReady && parameters.isEmpty() && query.isEmpty() &&
+      url != m_server->videoPlayerUrl() && ScaleModeName(m_scaleMode) == m_standbyScale &&
+      BackgroundColorText(m_backgroundColor) == m_standbyBackground &&
+      m_server->releaseStandby(url)) {
+    m_standbyReady = false;
+    m_page->runJavaScript(QStringLiteral("window.kestrovaTake(%1, %2, %3)")
+                              .arg(m_serial)
+                              .arg(m_standbyKey)
+                              .arg(json));
+    return;
+  }
   runWhenReady(QStringLiteral("window.kestrovaPlay(%1, %2)").arg(m_serial).arg(json));
 }
 

@@ -28,6 +28,7 @@
 
 class TMediaServer;
 class TFlashPage;
+class QTimer;
 
 class TFlashView : public QWebEngineView {
   Q_OBJECT
@@ -99,6 +100,15 @@ public:
   // The same for a program folder given before AppDir is set (start-up).
   static bool IsFlashAvailable(const QString &appDir, int timeoutMs = 20000);
 
+  // After a movie's first frame the control builds, once the movie had this
+  // long to settle, a spare player for the next movie with the same scale
+  // and background, hidden in the page: building one is most of what a play
+  // costs the runtime.  The next plain movie (no variables, no query, not
+  // the video player) with those settings plays in it.
+  static constexpr int StandbyAfterMs = 1000;
+  // True while a spare player is built and waits for its movie.
+  bool hasStandby() const { return m_standbyReady; }
+
   // The runtime's name for a ScaleMode value ("showAll", "noBorder",
   // "exactFit", "noScale"); other values give "showAll".
   static QString ScaleModeName(int mode);
@@ -125,6 +135,8 @@ private:
   void loadPlayerPage();
   void runWhenReady(const QString &script);
   void stopPlayback();
+  void requestStandby();
+  void dropStandby();
 
   std::shared_ptr<TMediaServer> m_server;
   TFlashPage *m_page = nullptr;
@@ -139,4 +151,10 @@ private:
   int m_serial = 0;
   QString m_movieUrl;
   QString m_pending;  // script to run once the page is ready
+  // The spare player: its number, whether the page built it, and the scale
+  // and background it was built with.
+  int m_standbyKey = 0;
+  bool m_standbyReady = false;
+  QString m_standbyScale, m_standbyBackground;
+  QTimer *m_standbyTimer = nullptr;
 };

@@ -379,6 +379,65 @@ TEST_F(FlashViewTest, ShowsTheMovieWithItsVariablesScaleAndBackground)
       10000));
 }
 
+TEST_F(FlashViewTest, APlainMovieAfterAnotherPlaysInTheSparePlayerAndOnlyItsOwnFrameCounts)
+{
+  ASSERT_TRUE(m_app.put(TestAppDir::PaintMovie(), "Caches/2.swf"));
+  ASSERT_TRUE(m_app.write("Caches/bad.swf", QByteArray(4096, 'x')));
+  TFlashView view;
+  view.resize(400, 300);
+  view.show();
+  QSignalSpy frames(&view, &TFlashView::firstFrame);
+  QSignalSpy failed(&view, &TFlashView::movieFailed);
+  view.setBackgroundColor(0);
+  view.setScaleMode(2);
+  view.setMovie(CacheDir + "1.swf");
+  ASSERT_TRUE(WaitFor([&] { return frames.count() > 0; }, 60000)) << "no frame painted";
+  EXPECT_FALSE(view.hasStandby()) << "a spare was built while the movie started";
+  // Once the movie settled, a spare player waits for the next one.
+  ASSERT_TRUE(WaitFor([&] { return view.hasStandby(); }, 20000)) << "no spare player";
+
+  // The next plain movie plays in it, with the same settings.
+  auto showsRedOverBlack = [&view] {
+    const QImage shot = view.grab().toImage();
+    return ShareOfColour(shot, QRect(20, 20, 160, 240), qRgb(255, 0, 0)) > 0.95 &&
+           ShareOfColour(shot, QRect(220, 20, 160, 240), qRgb(0, 0, 0)) > 0.95;
+  };
+  frames.clear();
+  view.setMovie(CacheDir + "2.swf");
+  EXPECT_FALSE(view.hasStandby()) << "the spare player was not taken";
+  ASSERT_TRUE(WaitFor([&] { return frames.count() > 0; }, 30000)) << "no frame from the spare";
+  EXPECT_TRUE(WaitFor(showsRedOverBlack, 10000)) << "the movie's pixels did not appear";
+  EXPECT_TRUE(view.movieUrl().endsWith("/play/2.swf")) << view.movieUrl().toStdString();
+  ASSERT_TRUE(WaitFor([&] { return view.hasStandby(); }, 20000)) << "no new spare player";
+
+  // A movie with variables plays as before and leaves the spare waiting.
+  frames.clear();
+  view.setFlashVars("color=0000FF");
+  view.setMovie(CacheDir + "1.swf");
+  EXPECT_TRUE(view.hasStandby());
+  ASSERT_TRUE(WaitFor([&] { return frames.count() > 0; }, 30000));
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const QImage shot = view.grab().toImage();
+        return ShareOfColour(shot, QRect(20, 20, 160, 240), qRgb(0, 0, 255)) > 0.95;
+      },
+      10000));
+  view.setFlashVars(QString());
+
+  // A file that is no movie, played in the spare: the spare's empty stage,
+  // painted while it waited, is no first frame.
+  frames.clear();
+  view.setMovie(CacheDir + "bad.swf");
+  EXPECT_FALSE(view.hasStandby());
+  EXPECT_FALSE(WaitFor([&] { return frames.count() > 0; }, 3000))
+      << "a first frame was reported for a file that is no movie";
+  EXPECT_EQ(failed.count(), 0);
+  // And a movie after it plays.
+  view.setMovie(CacheDir + "2.swf");
+  ASSERT_TRUE(WaitFor([&] { return frames.count() > 0; }, 30000));
+  EXPECT_TRUE(WaitFor(showsRedOverBlack, 10000));
+}
+
 TEST_F(FlashViewTest, MovieOutsideTheProgramFoldersIsRefused)
 {
   QTemporaryDir other;
