@@ -297,15 +297,24 @@ void TFlashView::PrepareWebEngine(const QString &helperFolder)
       QFileInfo(folder + QStringLiteral("kestrova-webhelper")).absoluteFilePath();
   if (!QFileInfo(launcher).isExecutable())
     return;
-  // Where the web engine itself would find its helper.
-  const QString name = QStringLiteral("QtWebEngineProcess");
-  QString helper = QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + u'/' + name;
-  if (!QFileInfo(helper).isExecutable())
-    helper = ProgramFolder() + name;
-  if (!QFileInfo(helper).isExecutable())
+  const QString helper = WebEngineHelper();
+  if (helper.isEmpty())
     return;
   qputenv("KESTROVA_WEBENGINE_PROCESS", QFile::encodeName(helper));
   qputenv("QTWEBENGINEPROCESS_PATH", QFile::encodeName(launcher));
+}
+
+QString TFlashView::WebEngineHelper()
+{
+  // Where the web engine itself looks: its library's folder of helper
+  // programs, then the program's own folder.
+  const QString name = QStringLiteral("QtWebEngineProcess");
+  for (const QString &folder :
+       {QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + u'/', ProgramFolder()}) {
+    if (QFileInfo(folder + name).isExecutable())
+      return folder + name;
+  }
+  return QString();
 }
 
 void TFlashView::ensurePage()

@@ -70,6 +70,9 @@ public:
   // (QTWEBENGINEPROCESS_PATH): it loads the heap trimmer into each of them,
   // which hands the pages of freed memory back to the system.
   static void PrepareWebEngine(const QString &helperFolder = QString());
+  // The web engine's own helper program as the web engine finds it, or
+  // empty text when it is missing.
+  static QString WebEngineHelper();
   // The program's own process takes the helpers' heap settings (unless the
   // user made their own) once its start-up is over, and hands back what the
   // start-up left freed: during the start-up the library's own settings are

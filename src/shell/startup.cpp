@@ -21,7 +21,6 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -47,13 +46,7 @@ bool WebEngineHelperPresent()
   const QString overridden = qEnvironmentVariable("QTWEBENGINEPROCESS_PATH");
   if (!overridden.isEmpty())
     return QFileInfo(overridden).isExecutable();
-  const QString beside =
-      QCoreApplication::applicationDirPath() + QStringLiteral("/QtWebEngineProcess");
-  if (QFileInfo(beside).isExecutable())
-    return true;
-  return QFileInfo(QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) +
-                   QStringLiteral("/QtWebEngineProcess"))
-      .isExecutable();
+  return !TFlashView::WebEngineHelper().isEmpty();
 }
 
 // Prints the moment of the main window's first paint (milliseconds since the
