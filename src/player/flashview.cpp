@@ -100,8 +100,8 @@ window.RufflePlayer = {config: {
       report("nostandby", key, String(e));
     });
   };
-  // Plays o with the spare player `key`, whose movie the server now sends;
-  // without it as an ordinary play.
+  // Plays o in the spare player `key`, whose waiting request the server now
+  // answers with the movie; without that spare as an ordinary play.
   window.kestrovaTake = function (s, key, o) {
     if (!spare || spareKey !== key) { window.kestrovaPlay(s, o); return; }
     clear();
@@ -566,8 +566,8 @@ void TFlashView::setMovie(const QString &movie)
   options.insert(QStringLiteral("background"), BackgroundColorText(m_backgroundColor));
   const QString json = QString::fromUtf8(QJsonDocument(options).toJson(QJsonDocument::Compact));
   m_standbyTimer->stop();
-  // A plain movie with the spare's settings plays in the spare player, whose
-  // request the server now sends to this movie.
+  // A plain movie with the spare's settings plays in the spare player: the
+  // server answers its waiting request with this movie.
   if (m_ready && m_standbyReady && parameters.isEmpty() && query.isEmpty() &&
       url != m_server->videoPlayerUrl() && ScaleModeName(m_scaleMode) == m_standbyScale &&
       BackgroundColorText(m_backgroundColor) == m_standbyBackground &&
