@@ -63,7 +63,6 @@ public:
   // again, with its page.
   void HoldView();
   void ReleaseView();
-  bool viewHeld() const { return m_held; }
 
   QWebEngineView *wbMain = nullptr;
   TPortalPage *page = nullptr;

@@ -458,25 +458,32 @@ void TFlashView::runWhenReady(const QString &script)
   }
 }
 
+QString TFlashView::playSettings() const
+{
+  return ScaleModeName(m_scaleMode) + u' ' + BackgroundColorText(m_backgroundColor);
+}
+
+QString TFlashView::playOptions(const QString &url, const QJsonObject &parameters) const
+{
+  QJsonObject options;
+  options.insert(QStringLiteral("url"), url);
+  options.insert(QStringLiteral("parameters"), parameters);
+  options.insert(QStringLiteral("scale"), ScaleModeName(m_scaleMode));
+  options.insert(QStringLiteral("background"), BackgroundColorText(m_backgroundColor));
+  return QString::fromUtf8(QJsonDocument(options).toJson(QJsonDocument::Compact));
+}
+
 void TFlashView::requestStandby()
 {
   if (!m_ready || !m_server)
     return;
-  const QString scale = ScaleModeName(m_scaleMode);
-  const QString background = BackgroundColorText(m_backgroundColor);
-  if (m_standbyReady && scale == m_standbyScale && background == m_standbyBackground)
+  if (m_standbyReady && m_standbySettings == playSettings())
     return;  // the one waiting fits the settings of the movie played last
   m_standbyReady = false;
-  m_standbyScale = scale;
-  m_standbyBackground = background;
-  QJsonObject options;
-  options.insert(QStringLiteral("url"), m_server->standbyUrl());
-  options.insert(QStringLiteral("parameters"), QJsonObject());
-  options.insert(QStringLiteral("scale"), scale);
-  options.insert(QStringLiteral("background"), background);
-  const QString json = QString::fromUtf8(QJsonDocument(options).toJson(QJsonDocument::Compact));
-  m_page->runJavaScript(
-      QStringLiteral("window.kestrovaStandby(%1, %2)").arg(++m_standbyKey).arg(json));
+  m_standbySettings = playSettings();
+  m_page->runJavaScript(QStringLiteral("window.kestrovaStandby(%1, %2)")
+                            .arg(++m_standbyKey)
+                            .arg(playOptions(m_server->standbyUrl(), QJsonObject())));
 }
 
 void TFlashView::dropStandby()
@@ -559,18 +566,12 @@ void TFlashView::setMovie(const QString &movie)
   ++m_serial;
   m_playing = true;
   m_movieUrl = url;
-  QJsonObject options;
-  options.insert(QStringLiteral("url"), url);
-  options.insert(QStringLiteral("parameters"), parameters);
-  options.insert(QStringLiteral("scale"), ScaleModeName(m_scaleMode));
-  options.insert(QStringLiteral("background"), BackgroundColorText(m_backgroundColor));
-  const QString json = QString::fromUtf8(QJsonDocument(options).toJson(QJsonDocument::Compact));
+  const QString json = playOptions(url, parameters);
   m_standbyTimer->stop();
   // A plain movie with the spare's settings plays in the spare player: the
   // server answers its waiting request with this movie.
   if (m_ready && m_standbyReady && parameters.isEmpty() && query.isEmpty() &&
-      url != m_server->videoPlayerUrl() && ScaleModeName(m_scaleMode) == m_standbyScale &&
-      BackgroundColorText(m_backgroundColor) == m_standbyBackground &&
+      url != m_server->videoPlayerUrl() && m_standbySettings == playSettings() &&
       m_server->releaseStandby(url)) {
     m_standbyReady = false;
     m_page->runJavaScript(QStringLiteral("window.kestrovaTake(%1, %2, %3)")

@@ -28,6 +28,7 @@
 
 class TMediaServer;
 class TFlashPage;
+class QJsonObject;
 class QTimer;
 
 class TFlashView : public QWebEngineView {
@@ -140,6 +141,11 @@ private:
   void stopPlayback();
   void requestStandby();
   void dropStandby();
+  // The scale and background a player is built with, as one text.
+  QString playSettings() const;
+  // The player page's options for playing `url` with `parameters` and the
+  // control's scale and background (JSON).
+  QString playOptions(const QString &url, const QJsonObject &parameters) const;
 
   std::shared_ptr<TMediaServer> m_server;
   TFlashPage *m_page = nullptr;
@@ -154,10 +160,10 @@ private:
   int m_serial = 0;
   QString m_movieUrl;
   QString m_pending;  // script to run once the page is ready
-  // The spare player: its number, whether the page built it, and the scale
-  // and background it was built with.
+  // The spare player: its number, whether the page built it, and the
+  // settings it was built with (playSettings).
   int m_standbyKey = 0;
   bool m_standbyReady = false;
-  QString m_standbyScale, m_standbyBackground;
+  QString m_standbySettings;
   QTimer *m_standbyTimer = nullptr;
 };

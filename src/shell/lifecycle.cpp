@@ -26,7 +26,6 @@
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
-#include <memory>
 
 StartupSequence::StartupSequence(TfrmMain *form) : QObject(form), m_form(form)
 {

@@ -94,17 +94,10 @@ bool IsFlashAvailable(const QString &appDir)
     return false;
   if (!WebEngineHelperPresent())
     return false;
-  // The player finds the runtime through AppDir, which the data module sets
-  // for good a moment later (to the same folder).
-  const QString before = AppDir;
-  AppDir = appDir;
-  // (Only the control: its page, and with it the web engine, is made when
-  // the player is first needed.)
-  auto *probe = new TFlashView;
-  const bool created = probe != nullptr;
-  delete probe;
-  AppDir = before;
-  return created;
+  // Only the control: its page, and with it the web engine, is made when
+  // the player is first needed.
+  delete new TFlashView;
+  return true;
 }
 
 bool RefuseWhileUpdating(const QString &firstArgument)
